@@ -1,0 +1,32 @@
+# Helpers shared by every CMakeLists of the project.
+
+# tvx_library(NAME SOURCES ... [WINDOWS ...] [POSIX ...] [DEPS ...] [WINDOWS_LIBS ...] [POSIX_LIBS ...])
+# Portable sources build everywhere; WINDOWS and POSIX list the platform files (*_win.cpp, *_posix.cpp).
+function(tvx_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;WINDOWS;POSIX;DEPS;WINDOWS_LIBS;POSIX_LIBS" ${ARGN})
+  set(sources ${A_SOURCES})
+  if(WIN32)
+    list(APPEND sources ${A_WINDOWS})
+  else()
+    list(APPEND sources ${A_POSIX})
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  if(WIN32)
+    target_link_libraries(${name} PUBLIC ${A_WINDOWS_LIBS})
+  else()
+    target_link_libraries(${name} PUBLIC Threads::Threads ${A_POSIX_LIBS})
+  endif()
+endfunction()
+
+# tvx_test(NAME SOURCES ... DEPS ... [LABELS ...])
+# One test program per module; ctest runs it whole (under Wine in the Windows build), which keeps
+# Wine's per-process start-up cost to one per program instead of one per case.
+function(tvx_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE tvx_test_main ${A_DEPS})
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS "${A_LABELS}")
+endfunction()

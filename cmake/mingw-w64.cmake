@@ -1,0 +1,17 @@
+# Cross-compiles Tavrix for 64-bit Windows with Debian's mingw-w64 (posix threads).
+# Everything is linked statically so the .exe files need only the system DLLs.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(_tvx_triple x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${_tvx_triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_tvx_triple}-g++-posix)
+set(CMAKE_RC_COMPILER  ${_tvx_triple}-windres)
+set(CMAKE_AR           ${_tvx_triple}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB       ${_tvx_triple}-gcc-ranlib-posix CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/${_tvx_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the builds, tests and tools need. Idempotent: when all are
+# present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ git
+  clang libclang-rt-14-dev                      # fuzz targets (libFuzzer)
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine wine64 xvfb xauth                        # Windows build's tests and tools
+  googletest libturbojpeg0-dev libjpeg62-turbo-dev libasio-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

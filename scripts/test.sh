@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded engine tests under ThreadSanitizer, and the Windows
+# build under Wine on a private Xvfb display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+scripts/setup.sh
+source scripts/xvfb.sh
+
+echo "== native (ASan + UBSan)"
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native
+
+echo "== native-tsan (engine tests)"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan
+ctest --preset native-tsan -L engine --no-tests=ignore
+
+echo "== windows (under Wine)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+export WINEPREFIX="$root/build/windows/wineprefix"
+start_xvfb
+trap 'WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+sh scripts/wine-prefix.sh
+ctest --preset windows

@@ -1,0 +1,45 @@
+// tavrix-cli: Tavrix's engines from the command line (settings, headless host and viewer, benchmarks).
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+#include "foundation/log.h"
+
+namespace tvx::cli {
+namespace {
+
+const Command kCommands[] = {
+    {"settings", "show or rewrite a settings file", RunSettings},
+};
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out, "usage: tavrix-cli COMMAND [ARGS...]\n\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+  std::fprintf(out, "\n'tavrix-cli COMMAND --help' describes a command.\n");
+}
+
+}  // namespace
+}  // namespace tvx::cli
+
+int main(int argc, char** argv) {
+  using namespace tvx::cli;
+  std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(stdout);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (name == c.name) {
+      Args args(argv + 2, argv + argc);
+      return c.run(args);
+    }
+  }
+  std::fprintf(stderr, "tavrix-cli: unknown command '%s' (try --help)\n", name.c_str());
+  return 2;
+}
