@@ -21,6 +21,7 @@ function(tvx_library name)
 endfunction()
 
 # tvx_test(NAME SOURCES ... DEPS ... [LABELS ...])
+# Tests labelled "engine" exercise threads and also run in the ThreadSanitizer build.
 # One test program per module; ctest runs it whole (under Wine in the Windows build), which keeps
 # Wine's per-process start-up cost to one per program instead of one per case.
 function(tvx_test name)
@@ -29,4 +30,8 @@ function(tvx_test name)
   target_link_libraries(${name} PRIVATE tvx_test_main ${A_DEPS})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS "${A_LABELS}")
+  # The ThreadSanitizer build compiles and runs only the threaded engine tests.
+  if("engine" IN_LIST A_LABELS)
+    add_dependencies(tvx_engine_tests ${name})
+  endif()
 endfunction()

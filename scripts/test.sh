@@ -15,7 +15,7 @@ ctest --preset native
 
 echo "== native-tsan (engine tests)"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan
+cmake --build --preset native-tsan --target tvx_engine_tests
 ctest --preset native-tsan -L engine --no-tests=ignore
 
 echo "== windows (under Wine)"
