@@ -56,9 +56,13 @@ void AppendAscii(std::wstring& out, const char* text, int length) {
 // Formats one numeric conversion through the C library with a narrow spec it understands.
 void AppendNumber(std::wstring& out, const std::string& flags, int width, int precision, wchar_t conversion,
                   const FormatArg& arg) {
-  std::string spec = "%" + flags;
+  std::string spec = "%";
+  spec += flags;
   if (width >= 0) spec += std::to_string(width);
-  if (precision >= 0) spec += "." + std::to_string(precision);
+  if (precision >= 0) {
+    spec += '.';
+    spec += std::to_string(precision);
+  }
   char buffer[512];
   int length = 0;
   const char conv = static_cast<char>(conversion);
