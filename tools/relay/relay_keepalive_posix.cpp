@@ -1,0 +1,17 @@
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include "relay_keepalive.h"
+
+namespace tvx::relay {
+
+void EnableKeepAlive(asio::ip::tcp::socket::native_handle_type socket) {
+  const int on = 1, idle = 20, interval = 5, count = 4;  // silent for 20 s, then 4 probes 5 s apart
+  setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
+}  // namespace tvx::relay
