@@ -2,26 +2,11 @@
 
 #include <algorithm>
 
+#include "net/message_types.h"
+#include "net/picture_messages.h"
+#include "net/relay_messages.h"
+
 namespace tvx::relay {
-namespace {
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> p, std::size_t at) {
-  return static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
-         static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
-}
-
-std::uint64_t ReadU64(std::span<const std::uint8_t> p, std::size_t at) {
-  return static_cast<std::uint64_t>(ReadU32(p, at)) | static_cast<std::uint64_t>(ReadU32(p, at + 4)) << 32;
-}
-
-// A zero-padded text field: the bytes up to the first zero.
-std::string ReadField(std::span<const std::uint8_t> p, std::size_t at, std::size_t size) {
-  const auto field = p.subspan(at, size);
-  const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
-  return std::string(field.begin(), end);
-}
-
-}  // namespace
 
 bool IsRelayId(const std::string& id) {
   return id.size() == 9 && std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -30,31 +15,38 @@ bool IsRelayId(const std::string& id) {
 FirstFrame ClassifyFirstFrame(std::uint16_t type, std::span<const std::uint8_t> payload) {
   FirstFrame first;
   switch (type) {
-    case 0x30:  // registration: version, ID, computer name
+    case msg::kRelayRegistration: {
       first.role = Role::Register;
-      if (payload.size() != 52) {
+      RelayRegistration registration;
+      if (!Decode(payload, registration)) {
         first.refusal = "The registration is not 52 bytes long.";
-      } else if (ReadU32(payload, 0) != 1) {
+      } else if (registration.version != kRelayProtocolVersion) {
         first.refusal = "This relay speaks relay protocol 1.";
+      } else if (!IsRelayId(registration.relayId)) {
+        first.refusal = "An ID is 9 digits.";
       } else {
-        first.id = ReadField(payload, 4, 16);
-        first.computerName = ReadField(payload, 20, 32);
-        if (!IsRelayId(first.id)) first.refusal = "An ID is 9 digits.";
+        first.id = registration.relayId;
+        first.computerName = registration.computerName;
       }
       break;
-    case 0x01:  // a viewer's greeting, with the ID of the host it wants
-      if (payload.size() == 80) {
+    }
+    case msg::kHello: {
+      Hello hello;
+      if (Decode(payload, hello)) {
         first.role = Role::Viewer;
-        first.id = ReadField(payload, 64, 16);
+        first.id = hello.relayId;
       }
       break;
-    case 0x33:  // a host claiming a ticket
-      if (payload.size() == 8) {
+    }
+    case msg::kRelayTicketClaim: {
+      RelayTicket claim;
+      if (Decode(payload, claim)) {
         first.role = Role::Claim;
-        first.ticket = ReadU64(payload, 0);
+        first.ticket = claim.ticket;
       }
       break;
-    case 0x35:
+    }
+    case msg::kRelayStatus:
       first.role = Role::Status;
       break;
     default:

@@ -6,9 +6,10 @@
 
 #include "foundation/log.h"
 #include "foundation/secure_random.h"
+#include "net/connection.h"
 #include "relay_first_frame.h"
 #include "relay_frames.h"
-#include "relay_keepalive.h"
+#include "relay_socket_options.h"
 
 namespace tvx::relay {
 
@@ -92,9 +93,11 @@ bool RelayServer::Start(std::string* error) {
       // No IPv6 on this machine: fall back to IPv4 only.
       acceptor->open(tcp::v4(), ec);
       if (!ec) {
+        AllowQuickRebind(*acceptor);
         acceptor->bind(tcp::endpoint(tcp::v4(), options_.port), ec);
       }
     } else if (!ec) {
+      AllowQuickRebind(*acceptor);
       if (endpoint.address().is_v6()) acceptor->set_option(asio::ip::v6_only(false), ec);
       acceptor->bind(endpoint, ec);
     }
@@ -160,8 +163,8 @@ awaitable<void> RelayServer::Serve(LinkPtr link) {
   std::vector<std::uint8_t> payload;
   asio::error_code ec;
   co_await asio::async_read(link->socket, asio::buffer(header), asio::redirect_error(use_awaitable, ec));
-  FrameHeaderFields fields{};
-  bool ok = !ec && ParseFrameHeader(header, &fields);
+  const FrameHeader fields = ReadFrameHeader(header.data());
+  bool ok = !ec && fields.magic == kFrameMagic;
   if (ok && fields.length > kMaxFirstFrame) {
     Log(kLogWarning, L"Dropping %s: first frame of %u bytes", link->peer, fields.length);
     ok = false;

@@ -2,7 +2,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include "relay_keepalive.h"
+#include "relay_socket_options.h"
 
 namespace tvx::relay {
 
@@ -12,6 +12,11 @@ void EnableKeepAlive(asio::ip::tcp::socket::native_handle_type socket) {
   setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
   setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
   setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
+void AllowQuickRebind(asio::ip::tcp::acceptor& acceptor) {
+  asio::error_code ignored;
+  acceptor.set_option(asio::socket_base::reuse_address(true), ignored);
 }
 
 }  // namespace tvx::relay
