@@ -1,0 +1,239 @@
+// The host engine: while the user shares a screen it listens for viewers, admits the ones that
+// greet it correctly, streams the picture to each of them and takes their pointer-channel messages.
+//
+// Threads: the accept loop, one admission thread per incoming connection, the streaming thread
+// (which also drives the capture and is worker 0 of the encoder pool), and per viewer a picture
+// sender, a pointer reader and a pointer sender. Lock order: the clients lock before any client's
+// own locks; the settings, description, sound, relay and event locks are each taken alone.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/admission_guard.h"
+#include "host/batch_builder.h"
+#include "host/picture_level.h"
+#include "host/relay_link.h"
+#include "host/server_event.h"
+#include "host/share_options.h"
+#include "host/stream_statistics.h"
+#include "media/input_platform.h"
+#include "media/jpeg_codec.h"
+#include "media/loopback_source.h"
+#include "media/monitor_info.h"
+#include "media/screen_capture.h"
+#include "media/sound_capture.h"
+#include "media/tile_encoder_pool.h"
+#include "net/connection.h"
+#include "net/listener.h"
+#include "net/message_types.h"
+#include "net/picture_messages.h"
+
+namespace tvx {
+
+class AnnotationStore;
+
+// How long admission and a viewer's channels may wait. Tests shorten them.
+struct ServerTimings {
+  std::uint32_t admissionTimeoutMs = 5000;  // receive and send time-out while greeting
+  std::uint32_t secondChannelMs = 12000;    // a viewer whose other channel never comes is dropped
+  std::uint32_t sendTimeoutMs = 15000;      // an admitted viewer's channels
+};
+
+// What the engine is built from; every member has a working default.
+struct ServerDependencies {
+  // The capture opened at each start: the real screen when empty.
+  std::function<std::unique_ptr<ScreenCapture>()> makeCapture;
+  // The monitors attached to the desktop, for the monitor list; when it yields none, the captured
+  // monitor alone is offered.
+  std::function<std::vector<MonitorInfo>()> monitors;
+  JpegEncoderFactory encoderFactory;
+  LoopbackSourceFactory soundSource;
+  // Reads the host's cursor for the viewers; the system's when empty.
+  std::shared_ptr<InputPlatform> inputPlatform;
+  std::uint32_t processorCount = 0;  // 0: this machine's
+  ServerTimings timings;
+};
+
+// One viewer as the home window lists it.
+struct ViewerInfo {
+  std::uint32_t id = 0;
+  std::wstring name;
+  std::uint32_t colour = 0;  // 0xAARRGGBB, for its pointer and drawings
+  std::wstring address;
+  bool joined = false;  // both channels are attached
+};
+
+struct ServerStatistics {
+  std::uint32_t viewers = 0;  // with both channels
+  std::uint32_t kbps = 0;
+  std::uint32_t framesPerSecond = 0;
+  std::uint32_t tilesPerSecond = 0;
+  bool running = false;
+  std::uint32_t largestLatencyMs = 0;
+  std::uint32_t pictureLevel = 0;
+};
+
+class Server {
+ public:
+  struct Client;
+
+  explicit Server(ServerDependencies dependencies = {});
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Listens, opens the capture and the encoders and starts the engine's threads. True at once when
+  // already running; on failure nothing runs and `error` says why.
+  bool Start(const ShareOptions& options, std::wstring& error);
+  // Says goodbye to every viewer, then ends every thread and connection.
+  void Stop();
+
+  void SetEventHandler(ServerEventHandler handler);
+
+  // Quality 5..100, frame rate 1..75 (0 counts as 1); applies to every viewer.
+  void SetPicture(std::uint8_t quality, std::uint8_t frameRate, bool halfResolution, bool compressColour);
+  // Nothing happens when nothing changes; otherwise every viewer is told the new permissions.
+  void SetPermissions(bool allowControl, bool shareClipboard, bool shareAudio);
+  // Shares another monitor from the streaming loop's next turn.
+  void SetScreen(std::uint32_t index);
+  // Queues clipboard text for every viewer (at most 4 waiting per viewer; the oldest goes first).
+  void SendClipboard(const std::string& utf8);
+  // Starts or stops sound capture as the permissions and the viewers' requests want it. True when
+  // it started the capture just now (every listener has then been told the format).
+  bool UpdateAudioCapture();
+
+  ServerStatistics Statistics() const;
+  // The viewers present, in order of arrival.
+  std::vector<ViewerInfo> Viewers() const;
+  bool running() const { return running_.load() != 0; }
+  // The port being listened on (useful after starting on port 0).
+  std::uint16_t port() const { return listener_.Port(); }
+  std::uint32_t pictureLevel() const { return publishedLevel_.load(); }
+  // Connections still being greeted.
+  std::uint32_t admissionsInProgress() const { return guard_.inProgress(); }
+  // The relay link's status text for the home window, and whether it is registered.
+  std::wstring RelayStatus() const;
+  bool RelayReady() const;
+  ShareOptions Options() const;
+  // The viewers' pointers and drawings, for the overlay.
+  AnnotationStore& annotations() { return *annotations_; }
+
+ private:
+  struct Admission {
+    std::thread thread;
+    std::shared_ptr<Connection> connection;
+    std::atomic<bool> finished{false};
+  };
+
+  // Start, stop and admission.
+  void AcceptLoop();
+  void Admit(std::shared_ptr<Connection> connection, std::wstring address);
+  // A viewer channel that came through the relay: admitted on the calling (dial-back) thread under
+  // the same guard, every relay connection counting as the one address "relay".
+  void AdmitDialBack(std::shared_ptr<Connection> connection);
+  void Refuse(Connection& connection, std::uint32_t reason);
+  void Leave(const std::shared_ptr<Client>& client, bool dropped);
+  void EndClient(const std::shared_ptr<Client>& client);
+  void JoinFinishedAdmissions(bool all);
+  void Raise(ServerEvent event, const std::wstring& text = {});
+  std::vector<std::shared_ptr<Client>> ClientsSnapshot() const;
+
+  // Streaming (the streaming thread only).
+  void StreamLoop();
+  bool OpenCapture(const ShareOptions& options, std::uint32_t scale, std::wstring& error);
+  bool BuildPool(std::uint32_t scale, std::wstring& error);
+  void OnCaptureOpened(const ShareOptions& options);
+  void RebuildDescription(const ShareOptions& options);
+  void ResetAllViewers();
+  void MaintainClients();
+  // One turn that hands out batches; `changed` holds the tiles the capture found changed.
+  void StreamChangedTurn(const ShareOptions& options, std::uint32_t scale, const TileSet& changed);
+  bool FullRefreshWaiting() const;
+  void RefreshHostCursor(bool force);
+  void SleepWhileRunning(std::int64_t untilMicros);
+  bool StreamingGoesOn() const { return running_.load() != 0 && stopping_.load() == 0; }
+
+  // Per-viewer threads.
+  void PictureSender(std::shared_ptr<Client> client);
+  void PointerSender(std::shared_ptr<Client> client);
+  void PointerReader(std::shared_ptr<Client> client);
+  void HandlePointerMessage(const std::shared_ptr<Client>& client, const FrameHeader& header, ByteSpan payload);
+  // The remote-input, drawing and screen messages; the place where control arbitration plugs in.
+  void HandleInputMessage(const std::shared_ptr<Client>& client, std::uint16_t type, ByteSpan payload);
+  Bytes MonitorListPayload() const;
+  std::uint8_t CurrentPermissions() const;
+
+  // Sound.
+  void OnSoundPacket(const short* samples, unsigned int frames);
+  bool SendSoundFormat(Client& client);
+
+  ServerDependencies deps_;
+
+  Listener listener_;
+  std::atomic<std::uint8_t> running_{0};
+  std::atomic<std::uint8_t> stopping_{0};
+  std::thread acceptThread_;
+  std::thread streamThread_;
+
+  mutable std::mutex settingsLock_;
+  ShareOptions options_;
+  std::atomic<std::uint8_t> monitorChange_{0};
+
+  mutable std::mutex clientsLock_;
+  std::vector<std::shared_ptr<Client>> clients_;
+  std::uint32_t nextViewerId_ = 1;
+
+  std::atomic<std::uint32_t> pendingAdmissions_{0};
+  std::mutex admissionsLock_;
+  std::list<std::unique_ptr<Admission>> admissions_;
+  AdmissionGuard guard_;
+
+  std::mutex eventLock_;
+  ServerEventHandler eventHandler_;
+
+  // The current screen description, the shared monitors and the rectangle the host cursor is
+  // measured against.
+  mutable std::mutex descriptionLock_;
+  ScreenDescription description_;
+  std::vector<MonitorInfo> sharedMonitors_;
+  Rect pointerRect_;
+
+  // The streaming thread's own state (also touched by Start and Stop while it does not run).
+  std::unique_ptr<ScreenCapture> capture_;
+  TileEncoderPool pool_;
+  std::uint32_t poolScale_ = 0;
+  BatchBuilder builder_;
+  PictureLevel level_;
+  StreamStatistics statistics_;
+  std::int64_t deadline_ = 0;
+  std::int64_t lastCursorRefresh_ = 0;
+  std::atomic<std::uint32_t> turnCounter_{0};
+
+  std::atomic<std::uint32_t> publishedLevel_{0};
+  std::atomic<std::uint32_t> kbps_{0};
+  std::atomic<std::uint32_t> framesPerSecond_{0};
+  std::atomic<std::uint32_t> tilesPerSecond_{0};
+
+  std::mutex soundLock_;
+  std::unique_ptr<SoundCapture> sound_;
+  bool capturing_ = false;
+  std::atomic<std::uint32_t> soundSequence_{0};
+  std::atomic<std::uint32_t> soundRate_{0};
+  std::atomic<std::uint32_t> soundChannels_{0};
+
+  // Registration with the relay server and its dial-backs, which are admitted as "relay".
+  RelayLink relayLink_{[this](std::shared_ptr<Connection> connection) { AdmitDialBack(std::move(connection)); }};
+
+  std::unique_ptr<AnnotationStore> annotations_;
+};
+
+}  // namespace tvx

@@ -1,0 +1,282 @@
+// The host's relay link against the real relay server, and against a scripted fake relay where
+// the real one would never misbehave. Loopback only.
+#include "host/relay_link.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "foundation/text.h"
+#include "host/relay_backoff.h"
+#include "host/relay_probe.h"
+#include "net/dial.h"
+#include "net/listener.h"
+#include "net/picture_messages.h"
+#include "net/relay_messages.h"
+#include "relay_server.h"
+#include "support/log_capture.h"
+
+namespace tvx {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(RelayBackoff, DoublesToFifteenSecondsAndStartsOver) {
+  RelayBackoff backoff;
+  const std::uint32_t expected[] = {2000, 4000, 8000, 15000, 15000, 15000};
+  for (std::uint32_t delay : expected) EXPECT_EQ(backoff.NextDelayMs(), delay);
+  backoff.Registered();
+  EXPECT_EQ(backoff.NextDelayMs(), 2000u);
+  EXPECT_EQ(backoff.NextDelayMs(), 4000u);
+}
+
+// A relay server on its own thread, on a loopback port that can be reused after a restart.
+class RunningRelay {
+ public:
+  explicit RunningRelay(std::uint16_t port = 0) {
+    relay::RelayOptions options;
+    options.bind = "127.0.0.1";
+    options.port = port;
+    server_ = std::make_unique<relay::RelayServer>(io_, options);
+    std::string error;
+    started_ = server_->Start(&error);
+    thread_ = std::thread([this] { io_.run(); });
+  }
+  ~RunningRelay() {
+    asio::post(io_, [this] { server_->Stop(); });
+    thread_.join();
+  }
+  bool started() const { return started_; }
+  std::uint16_t port() const { return server_->port(); }
+
+ private:
+  asio::io_context io_{1};
+  std::unique_ptr<relay::RelayServer> server_;
+  std::thread thread_;
+  bool started_ = false;
+};
+
+// Remembers every status the link reports and lets a test wait for one.
+class StatusLog {
+ public:
+  void Attach(RelayLink& link) {
+    link.SetStatusHandler([this](const std::wstring& status, bool ready) {
+      std::lock_guard lock(mutex_);
+      last_ = status;
+      ready_ = ready;
+      changed_.notify_all();
+    });
+  }
+  bool WaitFor(const std::wstring& prefix, std::chrono::milliseconds timeout = 5000ms) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return last_.rfind(prefix, 0) == 0; });
+  }
+  bool ready() {
+    std::lock_guard lock(mutex_);
+    return ready_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::wstring last_;
+  bool ready_ = false;
+};
+
+RelayTarget Target(std::uint16_t port, const std::string& id = "123456789") {
+  return RelayTarget{L"127.0.0.1", port, id, "DESK"};
+}
+
+TEST(RelayLink, RegistersAndHandsEveryDialBackToAdmission) {
+  RunningRelay relay;
+  ASSERT_TRUE(relay.started());
+
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::vector<Hello> greetings;
+  RelayLink link([&](std::shared_ptr<Connection> connection) {
+    // The viewer's greeting is the first frame on a claimed dial-back.
+    connection->SetReceiveTimeout(3000);
+    FrameHeader header;
+    Bytes payload;
+    Hello hello;
+    if (connection->ReceiveFrame(header, payload) && DecodeGreeting(header, payload, hello)) {
+      std::lock_guard lock(mutex);
+      greetings.push_back(hello);
+      arrived.notify_all();
+    }
+  });
+  StatusLog status;
+  status.Attach(link);
+  link.Start(Target(relay.port()));
+  ASSERT_TRUE(status.WaitFor(L"Relay ready. They can connect from anywhere."));
+  EXPECT_TRUE(link.Ready());
+
+  // Both channels of one viewer come through two tickets and two dial-backs.
+  std::vector<std::unique_ptr<Connection>> viewers;
+  for (std::uint8_t channel : {kPictureChannel, kPointerChannel}) {
+    auto viewer = std::make_unique<Connection>();
+    std::wstring error;
+    ASSERT_TRUE(Dial(*viewer, L"127.0.0.1", relay.port(), 2000, error));
+    Hello hello;
+    hello.channel = channel;
+    hello.nonce = 77;
+    hello.relayId = "123456789";
+    const Bytes payload = Encode(hello);
+    ASSERT_TRUE(viewer->SendFrame(msg::kHello, 0, payload.data(), static_cast<std::uint32_t>(payload.size())));
+    viewers.push_back(std::move(viewer));
+  }
+  std::unique_lock lock(mutex);
+  ASSERT_TRUE(arrived.wait_for(lock, 5s, [&] { return greetings.size() == 2; }));
+  EXPECT_EQ(greetings[0].nonce, 77u);
+  EXPECT_NE(greetings[0].channel, greetings[1].channel);
+  lock.unlock();
+
+  link.Stop();  // ends the registered link at once
+  EXPECT_FALSE(link.Ready());
+}
+
+TEST(RelayLink, RefusalIsShownAndADroppedRelayIsRejoined) {
+  std::uint16_t port = 0;
+  testing::LogCapture log;
+  RelayLink link([](std::shared_ptr<Connection>) {});
+  link.SetTimings({2000, 2000, 20});  // back-off of 100, 200, 400, 750 ms
+  StatusLog status;
+  status.Attach(link);
+  {
+    RunningRelay relay;
+    ASSERT_TRUE(relay.started());
+    port = relay.port();
+    // Somebody else already holds the ID.
+    Connection holder;
+    std::wstring error;
+    ASSERT_TRUE(Dial(holder, L"127.0.0.1", port, 2000, error));
+    RelayRegistration registration;
+    registration.relayId = "123456789";
+    const Bytes payload = Encode(registration);
+    ASSERT_TRUE(holder.SendFrame(msg::kRelayRegistration, 0, payload.data(), static_cast<std::uint32_t>(payload.size())));
+    FrameHeader header;
+    Bytes answer;
+    holder.SetReceiveTimeout(2000);
+    ASSERT_TRUE(holder.ReceiveFrame(header, answer));
+
+    link.Start(Target(port));
+    ASSERT_TRUE(status.WaitFor(L"Relay: That ID is already in use on this relay."));
+    EXPECT_TRUE(log.Contains(L"Relay refused us: That ID is already in use on this relay."));
+    holder.Close();  // the ID is free: a later attempt registers
+    ASSERT_TRUE(status.WaitFor(L"Relay ready."));
+  }
+  // The relay went away.
+  ASSERT_TRUE(status.WaitFor(L"Relay connection dropped, retrying...") || status.WaitFor(L"Relay unreachable: "));
+  RunningRelay again(port);
+  ASSERT_TRUE(again.started());
+  ASSERT_TRUE(status.WaitFor(L"Relay ready.", 10s));
+  link.Stop();
+}
+
+TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
+  Listener closed;  // a port that was just free: nothing listens there
+  std::wstring error;
+  ASSERT_TRUE(Listen(closed, 0, error));
+  const std::uint16_t port = closed.Port();
+  closed.Close();
+
+  testing::LogCapture log;
+  RelayLink link([](std::shared_ptr<Connection>) {});
+  StatusLog status;
+  status.Attach(link);
+  link.Start(Target(port));
+  ASSERT_TRUE(status.WaitFor(L"Relay unreachable: "));
+  EXPECT_TRUE(log.Contains(L"Relay connect failed: Relay unreachable: "));
+  const auto start = std::chrono::steady_clock::now();
+  link.Stop();  // in the middle of a 2 s back-off
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+}
+
+// A fake relay that registers the host and then sends what the test scripts.
+TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
+  Listener fake;
+  std::wstring error;
+  ASSERT_TRUE(Listen(fake, 0, error));
+  std::atomic<int> dialBacks{0};
+  RelayLink link([&](std::shared_ptr<Connection>) { ++dialBacks; });
+  link.Start(Target(fake.Port()));
+
+  sock::Handle socket = sock::kInvalid;
+  std::wstring address;
+  ASSERT_EQ(fake.Accept(socket, address), Listener::AcceptResult::kAccepted);
+  Connection control(socket);
+  control.SetReceiveTimeout(3000);
+  FrameHeader header;
+  Bytes payload;
+  ASSERT_TRUE(control.ReceiveFrame(header, payload));
+  ASSERT_EQ(header.type, msg::kRelayRegistration);
+
+  const Bytes early = Encode(RelayTicket{1});
+  ASSERT_TRUE(control.SendFrame(msg::kRelayTicket, 0, early.data(), 8));  // before 0x31
+  ASSERT_TRUE(control.SendFrame(msg::kRelayRegistered, 0, nullptr, 0));
+  ASSERT_TRUE(control.SendFrame(msg::kRelayTicket, 0, early.data(), 7));  // wrong size
+  const Bytes good = Encode(RelayTicket{99});
+  ASSERT_TRUE(control.SendFrame(msg::kRelayTicket, 0, good.data(), 8));
+
+  // Exactly one dial-back arrives, and it claims ticket 99.
+  ASSERT_EQ(fake.Accept(socket, address), Listener::AcceptResult::kAccepted);
+  Connection dialBack(socket);
+  dialBack.SetReceiveTimeout(3000);
+  ASSERT_TRUE(dialBack.ReceiveFrame(header, payload));
+  EXPECT_EQ(header.type, msg::kRelayTicketClaim);
+  RelayTicket claimed;
+  ASSERT_TRUE(Decode(payload, claimed));
+  EXPECT_EQ(claimed.ticket, 99u);
+  for (int i = 0; i < 50 && dialBacks.load() == 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(dialBacks.load(), 1);
+  link.Stop();
+}
+
+TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
+  {
+    RunningRelay relay;
+    ASSERT_TRUE(relay.started());
+    Connection connection;
+    const RelayProbeResult result = ProbeRelay(connection, L"127.0.0.1", relay.port());
+    EXPECT_EQ(result.state, RelayProbeResult::State::Online);
+    EXPECT_EQ(RelayProbeText(result), L"online   0 sharing   0 connections carried");
+  }
+
+  // Something that answers the status request with 12 bytes is not a relay.
+  Listener fake;
+  std::wstring error;
+  ASSERT_TRUE(Listen(fake, 0, error));
+  std::thread server([&] {
+    sock::Handle socket = sock::kInvalid;
+    std::wstring address;
+    if (fake.Accept(socket, address) != Listener::AcceptResult::kAccepted) return;
+    Connection c(socket);
+    c.SetReceiveTimeout(3000);
+    FrameHeader header;
+    Bytes payload;
+    if (c.ReceiveFrame(header, payload)) {
+      const Bytes twelve(12);
+      c.SendFrame(msg::kRelayStatus, 0, twelve.data(), 12);
+    }
+  });
+  Connection connection;
+  RelayProbeResult result = ProbeRelay(connection, L"127.0.0.1", fake.Port());
+  server.join();
+  EXPECT_EQ(result.state, RelayProbeResult::State::NotARelay);
+  EXPECT_EQ(RelayProbeText(result), L"answered, but not as a relay");
+
+  const std::uint16_t port = fake.Port();
+  fake.Close();
+  Connection nothing;
+  result = ProbeRelay(nothing, L"127.0.0.1", port);
+  EXPECT_EQ(result.state, RelayProbeResult::State::Unreachable);
+  EXPECT_EQ(RelayProbeText(result), L"cannot be reached");
+}
+
+}  // namespace
+}  // namespace tvx
