@@ -1,0 +1,89 @@
+// Decodes the JPEG tiles of one tile frame into the framebuffer on several threads at once; the
+// calling (picture) thread works as decoder 0.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "viewer/framebuffer.h"
+#include "media/jpeg_codec.h"
+
+namespace tvx {
+
+// One tile of a received frame; the bytes live inside the frame's payload.
+// Makes one decoder for one decode thread; null (with the detail in `error`) when it cannot.
+using JpegDecoderFactory = std::function<std::unique_ptr<JpegDecoder>(std::wstring& error)>;
+
+struct TileRef {
+  std::uint32_t column = 0;
+  std::uint32_t row = 0;
+  const std::uint8_t* data = nullptr;
+  std::uint64_t size = 0;
+};
+
+class DecodePool {
+ public:
+  static constexpr std::size_t kMaxDecoders = 6;
+
+  // Half the logical processors, at least 1, at most 6.
+  static std::size_t DecoderCount(unsigned logicalProcessors);
+
+  DecodePool() = default;
+  ~DecodePool() { Stop(); }
+  DecodePool(const DecodePool&) = delete;
+  DecodePool& operator=(const DecodePool&) = delete;
+
+  // Makes up to `count` decoders, stopping at the first that cannot be made, and starts one worker
+  // thread per decoder after the first. False (with the first failure's detail) when none was made.
+  bool Start(std::size_t count, const JpegDecoderFactory& factory, std::wstring& error);
+  // Stops and joins the workers and releases the decoders. Safe to call twice.
+  void Stop();
+
+  std::size_t decoders() const { return decoders_.size(); }
+  // Whether placement uses the 16-byte shuffle path (defaults to the processor check).
+  void SetUseShuffle(bool use) { useShuffle_ = use; }
+
+  // Locks the framebuffer for the whole frame, decodes every tile (decoder i takes tiles i, i + N, ...),
+  // marks the union of what was written dirty and returns how many tiles were applied.
+  std::size_t Apply(Framebuffer& framebuffer, const std::vector<TileRef>& tiles,
+                    std::uint32_t tileWidth, std::uint32_t tileHeight);
+
+ private:
+  struct Decoder {
+    std::unique_ptr<JpegDecoder> decoder;
+    std::vector<std::uint8_t> scratch;
+    DirtyRect dirty;
+  };
+
+  // Decodes share `index` of the current job into that decoder's rectangle; returns tiles applied.
+  std::size_t DecodeShare(std::size_t index);
+  void WorkerLoop(std::size_t index, std::uint64_t seenGeneration);
+
+  std::vector<Decoder> decoders_;
+  std::vector<std::thread> workers_;
+  bool useShuffle_ = false;
+
+  // The current job: set by Apply before a generation starts, read by the workers during it.
+  Framebuffer* jobFramebuffer_ = nullptr;
+  const std::vector<TileRef>* jobTiles_ = nullptr;
+  std::uint32_t jobTileWidth_ = 0;
+  std::uint32_t jobTileHeight_ = 0;
+  std::atomic<std::size_t> applied_{0};
+
+  std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::condition_variable workDone_;
+  std::uint64_t generation_ = 0;
+  std::size_t pending_ = 0;
+  bool quit_ = false;
+};
+
+}  // namespace tvx
