@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the threaded engine tests under ThreadSanitizer, and the Windows
-# build under Wine on a private Xvfb display.
+# UndefinedBehaviorSanitizer, the threaded engine tests under ThreadSanitizer, a short fuzzing
+# pass, the Windows build under Wine on a private Xvfb display, and sessions between the builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,6 +18,9 @@ cmake --preset native-tsan >/dev/null
 cmake --build --preset native-tsan --target tvx_engine_tests
 ctest --preset native-tsan -L engine --no-tests=ignore
 
+echo "== fuzzing (bounded)"
+scripts/fuzz.sh 15
+
 echo "== windows (under Wine)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -25,4 +28,8 @@ export WINEPREFIX="$root/build/windows/wineprefix"
 start_xvfb
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
 sh scripts/wine-prefix.sh
+
+echo "== sessions between the builds"
+scripts/cross-test.sh
+
 ctest --preset windows

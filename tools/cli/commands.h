@@ -16,5 +16,13 @@ struct Command {
 };
 
 int RunSettings(const Args& args);
+int RunProbe(const Args& args);
+int RunHost(const Args& args);
+int RunView(const Args& args);
+int RunBench(const Args& args);
+int RunBenchFrames(const Args& args);
+int RunBenchHash(const Args& args);
+int RunBenchEncode(const Args& args);
+int RunBenchRelay(const Args& args);
 
 }  // namespace tvx::cli

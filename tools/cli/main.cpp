@@ -11,6 +11,10 @@ namespace {
 
 const Command kCommands[] = {
     {"settings", "show or rewrite a settings file", RunSettings},
+    {"host", "share a screen without a window (headless host)", RunHost},
+    {"view", "watch a sharing host headless, printing events as JSON lines", RunView},
+    {"probe", "ask a relay server for its status", RunProbe},
+    {"bench", "run a benchmark (tavrix-cli bench --help lists them)", RunBench},
 };
 
 void PrintUsage(std::FILE* out) {
