@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli_text.h"
 #include "commands.h"
 #include "foundation/log.h"
 #include "net/connection.h"
@@ -140,17 +141,15 @@ double DirectThroughput(int mib) {
 
 double MiB(std::uint64_t bytes) { return bytes / 1048576.0; }
 
-bool ParseCount(const std::string& text, int low, int high, int& out) {
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || value < low || value > high) return false;
-  out = static_cast<int>(value);
-  return true;
-}
-
 }  // namespace
 
 int RunBenchRelay(const Args& args) {
+  const auto Count = [](const std::string& text, long long low, long long high, int& out) {
+    long long value = 0;
+    if (!ParseNumber(text, low, high, value)) return false;
+    out = static_cast<int>(value);
+    return true;
+  };
   int mib = 256, hosts = 1000, sessions = 100, seconds = 3;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const bool hasValue = i + 1 < args.size();
@@ -159,13 +158,13 @@ int RunBenchRelay(const Args& args) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (args[i] == "--mib" && hasValue) {
-      ok = ParseCount(args[++i], 1, 65536, mib);
+      ok = Count(args[++i], 1, 65536, mib);
     } else if (args[i] == "--hosts" && hasValue) {
-      ok = ParseCount(args[++i], 1, 100000, hosts);
+      ok = Count(args[++i], 1, 100000, hosts);
     } else if (args[i] == "--sessions" && hasValue) {
-      ok = ParseCount(args[++i], 1, 2000, sessions);
+      ok = Count(args[++i], 1, 2000, sessions);
     } else if (args[i] == "--seconds" && hasValue) {
-      ok = ParseCount(args[++i], 1, 600, seconds);
+      ok = Count(args[++i], 1, 600, seconds);
     } else {
       ok = false;
     }

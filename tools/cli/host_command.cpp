@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "cli_text.h"
 #include "commands.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
@@ -49,15 +50,6 @@ std::atomic<bool> gStop{false};
 
 void OnSignal(int) { gStop.store(true); }
 
-bool ParseNumber(const std::string& text, long long low, long long high, long long& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (end == nullptr || *end != '\0' || value < low || value > high) return false;
-  out = value;
-  return true;
-}
-
 bool ParseSynthetic(const std::string& text, SyntheticOptions& out) {
   // WIDTHxHEIGHT[:WORKLOAD]
   const std::size_t colon = text.find(':');
@@ -76,28 +68,6 @@ bool ParseSynthetic(const std::string& text, SyntheticOptions& out) {
   out.waitWhenIdle = true;
   if (colon != std::string::npos && !ParseSyntheticWorkload(text.substr(colon + 1), out.workload)) return false;
   return true;
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
 }
 
 std::mutex gOutput;

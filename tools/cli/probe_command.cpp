@@ -1,8 +1,8 @@
 // tavrix-cli probe HOST: asks a relay server for its status, as the home window's relay list does.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "cli_text.h"
 #include "commands.h"
 #include "foundation/text.h"
 #include "host/relay_probe.h"
@@ -21,7 +21,7 @@ constexpr const char* kUsage =
 
 int RunProbe(const Args& args) {
   std::string host;
-  unsigned long port = 7788;
+  long long port = 7788;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -29,10 +29,7 @@ int RunProbe(const Args& args) {
       return 0;
     }
     if (arg == "--port" && i + 1 < args.size()) {
-      const std::string& value = args[++i];
-      char* end = nullptr;
-      port = std::strtoul(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || port == 0 || port > 65535) {
+      if (!ParseNumber(args[++i], 1, 65535, port)) {
         std::fprintf(stderr, "probe: --port takes a number from 1 to 65535\n");
         return 2;
       }

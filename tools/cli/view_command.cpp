@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bmp_file.h"
+#include "cli_text.h"
 #include "commands.h"
 #include "foundation/text.h"
 #include "net/message_types.h"
@@ -27,35 +28,12 @@ constexpr const char* kUsage =
     "Connects to a sharing host and prints one JSON line per event and a stats line each second.\n"
     "Exits 0 when the session ran, 1 when connecting failed or was refused.\n";
 
-std::string JsonText(const std::string& utf8) {
-  std::string out;
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-      out += buffer;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 std::wstring DefaultName() {
   for (const char* variable : {"USERNAME", "USER"}) {
     const char* value = std::getenv(variable);
     if (value != nullptr && *value != '\0') return Utf8ToWide(value);
   }
   return L"Viewer";
-}
-
-bool ParseNumber(const std::string& text, unsigned long long max, unsigned long long& out) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12) return false;
-  out = std::stoull(text);
-  return out <= max;
 }
 
 struct ViewOptions {
@@ -82,12 +60,12 @@ int ParseArgs(const Args& args, ViewOptions& o) {
       return true;
     };
     std::string v;
-    unsigned long long n = 0;
+    long long n = 0;
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return -1;
     } else if (a == "--port") {
-      if (!value(v) || !ParseNumber(v, 65535, n) || n == 0) return 2;
+      if (!value(v) || !ParseNumber(v, 1, 65535, n)) return 2;
       o.port = static_cast<std::uint16_t>(n);
     } else if (a == "--code") {
       if (!value(o.code)) return 2;
@@ -107,7 +85,8 @@ int ParseArgs(const Args& args, ViewOptions& o) {
       o.durationSeconds = std::strtod(v.c_str(), &end);
       if (end == v.c_str() || *end != '\0' || !(o.durationSeconds > 0)) return 2;
     } else if (a == "--frames") {
-      if (!value(v) || !ParseNumber(v, 1'000'000'000, o.frames) || o.frames == 0) return 2;
+      if (!value(v) || !ParseNumber(v, 1, 1'000'000'000, n)) return 2;
+      o.frames = static_cast<unsigned long long>(n);
     } else if (a == "--save") {
       if (!value(o.savePath)) return 2;
     } else if (!a.empty() && a[0] != '-' && o.host.empty()) {
@@ -162,7 +141,7 @@ int RunView(const Args& args) {
       events.swap(pending);
     }
     for (const auto& [event, text] : events) {
-      std::printf("{\"event\":\"%s\",\"text\":\"%s\"}\n", ClientEventName(event), JsonText(WideToUtf8(text)).c_str());
+      std::printf("{\"event\":\"%s\",\"text\":%s}\n", ClientEventName(event), JsonString(WideToUtf8(text)).c_str());
       switch (event) {
         case ClientEvent::Connected:
           ran = true;
@@ -212,7 +191,7 @@ int RunView(const Args& args) {
   {
     std::lock_guard<std::mutex> lock(mutex);
     for (const auto& [event, text] : pending) {
-      std::printf("{\"event\":\"%s\",\"text\":\"%s\"}\n", ClientEventName(event), JsonText(WideToUtf8(text)).c_str());
+      std::printf("{\"event\":\"%s\",\"text\":%s}\n", ClientEventName(event), JsonString(WideToUtf8(text)).c_str());
     }
     pending.clear();
   }

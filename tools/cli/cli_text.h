@@ -1,0 +1,15 @@
+// Small text helpers the tavrix-cli commands share: JSON strings for their output lines and
+// strict number parsing for their options.
+#pragma once
+
+#include <string>
+
+namespace tvx::cli {
+
+// `utf8` as a JSON string literal, quotes included.
+std::string JsonString(const std::string& utf8);
+
+// A whole decimal number within [low, high]; false for anything else (signs, spaces, overflow).
+bool ParseNumber(const std::string& text, long long low, long long high, long long& out);
+
+}  // namespace tvx::cli
