@@ -150,6 +150,24 @@ bool ParseString(std::wstring_view text, std::size_t& pos, std::wstring& out) {
   return false;  // the text ended inside the string
 }
 
+// What follows a container's member: a comma and more members, its closing bracket, or anything
+// else (a failure, as is the text ending, also right after a comma).
+enum class Separator { kMore, kClosed, kFailed };
+
+Separator AfterMember(std::wstring_view text, std::size_t& pos, wchar_t closing) {
+  SkipSpace(text, pos);
+  if (pos >= text.size()) return Separator::kFailed;
+  if (text[pos] == L',') {
+    ++pos;
+    return pos < text.size() ? Separator::kMore : Separator::kFailed;
+  }
+  if (text[pos] == closing) {
+    ++pos;
+    return Separator::kClosed;
+  }
+  return Separator::kFailed;
+}
+
 bool ParseObject(std::wstring_view text, std::size_t& pos, int depth, JsonValue& out) {
   ++pos;  // '{'
   out = JsonValue::Object();
@@ -166,18 +184,8 @@ bool ParseObject(std::wstring_view text, std::size_t& pos, int depth, JsonValue&
     if (pos >= text.size() || text[pos] != L':') return false;
     ++pos;
     out.Set(key, ParseJson(text, pos, depth + 1));  // the last of repeated keys wins
-    SkipSpace(text, pos);
-    if (pos >= text.size()) return false;
-    if (text[pos] == L',') {
-      ++pos;
-      if (pos >= text.size()) return false;
-      continue;
-    }
-    if (text[pos] == L'}') {
-      ++pos;
-      return true;
-    }
-    return false;
+    const Separator next = AfterMember(text, pos, L'}');
+    if (next != Separator::kMore) return next == Separator::kClosed;
   }
 }
 
@@ -191,18 +199,8 @@ bool ParseArray(std::wstring_view text, std::size_t& pos, int depth, JsonValue& 
   }
   for (;;) {
     out.Append(ParseJson(text, pos, depth + 1));
-    SkipSpace(text, pos);
-    if (pos >= text.size()) return false;
-    if (text[pos] == L',') {
-      ++pos;
-      if (pos >= text.size()) return false;
-      continue;
-    }
-    if (text[pos] == L']') {
-      ++pos;
-      return true;
-    }
-    return false;
+    const Separator next = AfterMember(text, pos, L']');
+    if (next != Separator::kMore) return next == Separator::kClosed;
   }
 }
 
