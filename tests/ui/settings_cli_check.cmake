@@ -1,47 +1,7 @@
 # Checks "tavrix-cli settings" end to end on fixture files written here.
 # Variables: CLI (the program), EMULATOR (empty, or the command that runs it), WORK (scratch folder).
 
-file(REMOVE_RECURSE "${WORK}")
-file(MAKE_DIRECTORY "${WORK}")
-set(failures 0)
-
-function(fail what)
-  message(SEND_ERROR "${what}")
-  math(EXPR n "${failures} + 1")
-  set(failures ${n} PARENT_SCOPE)
-endfunction()
-
-# Runs the program with the given arguments in WORK; sets RC, OUT and ERR (line ends made LF).
-function(run_cli)
-  execute_process(COMMAND ${EMULATOR} "${CLI}" ${ARGN}
-                  WORKING_DIRECTORY "${WORK}"
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  string(REPLACE "\r" "" out "${out}")
-  string(REPLACE "\r" "" err "${err}")
-  set(RC "${rc}" PARENT_SCOPE)
-  set(OUT "${out}" PARENT_SCOPE)
-  set(ERR "${err}" PARENT_SCOPE)
-endfunction()
-
-macro(expect_rc label expected)
-  if(NOT "${RC}" STREQUAL "${expected}")
-    fail("${label}: exit code ${RC}, expected ${expected}\nstdout: ${OUT}\nstderr: ${ERR}")
-  endif()
-endmacro()
-
-macro(expect_has label text fragment)
-  string(FIND "${text}" "${fragment}" at)
-  if(at EQUAL -1)
-    fail("${label}: missing '${fragment}' in:\n${text}")
-  endif()
-endmacro()
-
-macro(expect_lacks label text fragment)
-  string(FIND "${text}" "${fragment}" at)
-  if(NOT at EQUAL -1)
-    fail("${label}: unexpected '${fragment}' in:\n${text}")
-  endif()
-endmacro()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/cli_check.cmake)
 
 set(warning "settings file is not valid JSON, starting from defaults: ")
 
@@ -196,6 +156,4 @@ foreach(args "settings" "settings;frob" "settings;show" "settings;show;a.json;b.
   expect_rc("wrong usage '${args}'" 2)
 endforeach()
 
-if(failures GREATER 0)
-  message(FATAL_ERROR "${failures} check(s) failed")
-endif()
+finish_checks()
