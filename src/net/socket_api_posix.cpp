@@ -100,35 +100,29 @@ int Connect(Handle socket, const void* address, std::size_t addressLength) {
   return ::connect(Fd(socket), static_cast<const sockaddr*>(address), static_cast<socklen_t>(addressLength));
 }
 
-int BindAny(Handle socket, bool ipv6, std::uint16_t port) {
+namespace {
+
+// Binds to the unspecified or the loopback address of the socket's family.
+int BindTo(Handle socket, bool ipv6, bool loopback, std::uint16_t port) {
   if (ipv6) {
     sockaddr_in6 a{};
     a.sin6_family = AF_INET6;
-    a.sin6_addr = in6addr_any;
+    a.sin6_addr = loopback ? in6addr_loopback : in6addr_any;
     a.sin6_port = htons(port);
     return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
   }
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  a.sin_addr.s_addr = htonl(loopback ? INADDR_LOOPBACK : INADDR_ANY);
   a.sin_port = htons(port);
   return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
 }
 
-int BindLoopback(Handle socket, bool ipv6, std::uint16_t port) {
-  if (ipv6) {
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_addr = in6addr_loopback;
-    a.sin6_port = htons(port);
-    return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
-  }
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(port);
-  return ::bind(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
-}
+}  // namespace
+
+int BindAny(Handle socket, bool ipv6, std::uint16_t port) { return BindTo(socket, ipv6, false, port); }
+
+int BindLoopback(Handle socket, bool ipv6, std::uint16_t port) { return BindTo(socket, ipv6, true, port); }
 
 int Listen(Handle socket, int backlog) { return ::listen(Fd(socket), backlog); }
 
