@@ -1,5 +1,5 @@
 // What viewers put on the host's screen: pointers, drawings and ping rings, as the annotation store
-// keeps them, and the decoded pointer-channel messages that feed it.
+// keeps them. The pointer-channel messages that feed it are net/pointer_messages.h's records.
 //
 // Positions are fractions (0 .. 1) of the shared picture; colours are 0xAARRGGBB; times are ms.
 #pragma once
@@ -8,26 +8,12 @@
 #include <string>
 #include <vector>
 
-namespace tvx {
+#include "net/pointer_messages.h"
 
-enum DrawingKind : std::uint8_t {
-  kDrawingArrow = 1,
-  kDrawingPen = 2,
-  kDrawingBox = 3,
-  kDrawingCircle = 4,
-  kDrawingLine = 5,  // a straight line without a head
-  kDrawingHeart = 6,
-  kDrawingNote = 7,
-};
+namespace tvx {
 
 // Arrow heads and ping shapes.
 enum DrawingStyle : std::uint8_t { kStyleRound = 0, kStyleStar = 1, kStyleHeart = 2 };
-
-struct DrawingPoint {
-  float x = 0;
-  float y = 0;
-  bool operator==(const DrawingPoint&) const = default;
-};
 
 struct RemotePointer {
   std::uint32_t viewerId = 0;
@@ -43,7 +29,7 @@ struct RemotePointer {
 struct Drawing {
   std::uint32_t id = 0;  // the viewer's own id for it
   std::uint32_t viewerId = 0;
-  std::uint8_t kind = 0;
+  DrawingShape kind = DrawingShape::kArrow;
   std::uint32_t colour = 0;
   float width = 1;              // pixels of a 1080-pixel-high screen, 1 .. 40
   std::uint32_t lifetime = 0;   // 0: stays until cleared
@@ -53,7 +39,8 @@ struct Drawing {
   std::wstring text;  // notes only
 };
 
-struct PointPing {
+// A ping ring where a viewer clicked with the Point tool.
+struct PingRing {
   float x = 0;
   float y = 0;
   std::uint32_t colour = 0;
@@ -66,34 +53,6 @@ struct AnnotationViewer {
   std::uint32_t id = 0;
   std::uint32_t colour = 0;  // the colour the host gave it; used where a message says 0
   std::wstring name;
-};
-
-// Viewer pointer message.
-struct PointerMessage {
-  float x = 0;
-  float y = 0;
-  bool visible = false;
-  std::uint32_t colour = 0;
-};
-
-// Drawing record of the drawing finished and drawing in progress messages, as received.
-struct DrawingMessage {
-  std::uint32_t id = 0;
-  std::uint8_t kind = 0;
-  std::uint8_t style = 0;
-  std::uint32_t colour = 0;
-  float width = 0;
-  std::uint32_t lifetime = 0;  // 0: the host's default; 0xFFFFFFFF: stays until cleared
-  std::vector<DrawingPoint> points;
-  std::u16string text;  // UTF-16 units as they came
-};
-
-// Point ping message.
-struct PingMessage {
-  float x = 0;
-  float y = 0;
-  std::uint32_t colour = 0;
-  std::uint8_t style = 0;
 };
 
 }  // namespace tvx

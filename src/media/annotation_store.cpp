@@ -56,7 +56,7 @@ std::uint64_t Age(std::uint64_t nowMs, std::uint64_t then) { return nowMs > then
 AnnotationStore::AnnotationStore(bool showPointers, bool showDrawings)
     : showPointers_(showPointers), showDrawings_(showDrawings) {}
 
-bool AnnotationStore::ApplyPointer(const AnnotationViewer& viewer, const PointerMessage& message,
+bool AnnotationStore::ApplyPointer(const AnnotationViewer& viewer, const ViewerPointer& message,
                                    std::uint64_t nowMs) {
   const float x = ClampUnit(message.x);
   const float y = ClampUnit(message.y);
@@ -79,24 +79,24 @@ bool AnnotationStore::ApplyPointer(const AnnotationViewer& viewer, const Pointer
   return true;
 }
 
-bool AnnotationStore::MakeDrawing(const AnnotationViewer& viewer, const DrawingMessage& message,
+bool AnnotationStore::MakeDrawing(const AnnotationViewer& viewer, const DrawingRecord& message,
                                   std::uint32_t defaultLifetimeMs, std::uint64_t nowMs, Drawing& drawing) {
   if (message.points.size() > kMaxPointsPerDrawing) return false;
   drawing.id = message.id;
   drawing.viewerId = viewer.id;
-  drawing.kind = message.kind;
+  drawing.kind = static_cast<DrawingShape>(message.shape);
   drawing.colour = ViewerColour(viewer, message.colour);
   drawing.width = ClampWidth(message.width);
-  drawing.lifetime = message.lifetime == 0                  ? defaultLifetimeMs
-                     : message.lifetime == kLifetimeForever ? 0
-                                                            : message.lifetime;
+  drawing.lifetime = message.lifetimeMs == 0                  ? defaultLifetimeMs
+                     : message.lifetimeMs == kLifetimeForever ? 0
+                                                              : message.lifetimeMs;
   drawing.style = CleanStyle(message.style);
   drawing.created = nowMs;
   drawing.points.clear();
   drawing.points.reserve(message.points.size());
   for (const DrawingPoint& point : message.points) drawing.points.push_back({ClampUnit(point.x), ClampUnit(point.y)});
   drawing.text = NoteText(message.text);
-  return !(drawing.kind == kDrawingNote && drawing.text.empty());
+  return !(drawing.kind == DrawingShape::kNote && drawing.text.empty());
 }
 
 bool AnnotationStore::RemovePreviewLocked(std::uint32_t viewerId) {
@@ -113,7 +113,7 @@ void AnnotationStore::RemoveDrawingLocked(std::deque<Drawing>::iterator it) {
   drawings_.erase(it);
 }
 
-bool AnnotationStore::ApplyDrawingFinished(const AnnotationViewer& viewer, const DrawingMessage& message,
+bool AnnotationStore::ApplyDrawingFinished(const AnnotationViewer& viewer, const DrawingRecord& message,
                                            std::uint32_t defaultLifetimeMs, std::uint64_t nowMs) {
   Drawing drawing;
   if (!MakeDrawing(viewer, message, defaultLifetimeMs, nowMs, drawing)) return false;
@@ -130,13 +130,13 @@ bool AnnotationStore::ApplyDrawingFinished(const AnnotationViewer& viewer, const
   return true;
 }
 
-bool AnnotationStore::ApplyDrawingInProgress(const AnnotationViewer& viewer, const DrawingMessage& message,
+bool AnnotationStore::ApplyDrawingInProgress(const AnnotationViewer& viewer, const DrawingRecord& message,
                                              std::uint32_t defaultLifetimeMs, std::uint64_t nowMs) {
   Drawing drawing;
   const bool storable = MakeDrawing(viewer, message, defaultLifetimeMs, nowMs, drawing);
   if (message.points.size() > kMaxPointsPerDrawing) return false;
   std::lock_guard lock(mutex_);
-  if (!storable || drawing.kind == 0 || drawing.points.empty()) {
+  if (!storable || drawing.kind == DrawingShape::kPoint || drawing.points.empty()) {
     RemovePreviewLocked(viewer.id);
     return true;
   }
@@ -151,9 +151,9 @@ bool AnnotationStore::ApplyDrawingInProgress(const AnnotationViewer& viewer, con
   return true;
 }
 
-bool AnnotationStore::ApplyDrawingsEdit(const AnnotationViewer& viewer, std::uint32_t mode) {
+bool AnnotationStore::ApplyDrawingsEdit(const AnnotationViewer& viewer, const DrawingsEdit& edit) {
   std::lock_guard lock(mutex_);
-  if (mode == kEditUndo) {
+  if (edit.action == kDrawingsRemoveNewest) {
     for (auto it = drawings_.end(); it != drawings_.begin();) {
       --it;
       if (it->viewerId == viewer.id) {
@@ -172,8 +172,8 @@ bool AnnotationStore::ApplyDrawingsEdit(const AnnotationViewer& viewer, std::uin
   return true;
 }
 
-bool AnnotationStore::ApplyPing(const AnnotationViewer& viewer, const PingMessage& message, std::uint64_t nowMs) {
-  PointPing ping{ClampUnit(message.x), ClampUnit(message.y), ViewerColour(viewer, message.colour), nowMs,
+bool AnnotationStore::ApplyPing(const AnnotationViewer& viewer, const PointPing& message, std::uint64_t nowMs) {
+  PingRing ping{ClampUnit(message.x), ClampUnit(message.y), ViewerColour(viewer, message.colour), nowMs,
                  CleanStyle(message.style)};
   std::lock_guard lock(mutex_);
   if (pings_.size() >= kMaxPings) pings_.pop_front();
@@ -241,7 +241,7 @@ bool AnnotationStore::Expire(std::uint64_t nowMs) {
   }
   const auto pingsBefore = pings_.size();
   pings_.erase(std::remove_if(pings_.begin(), pings_.end(),
-                              [&](const PointPing& p) { return Age(nowMs, p.created) > kPingLifeMs; }),
+                              [&](const PingRing& p) { return Age(nowMs, p.created) > kPingLifeMs; }),
                pings_.end());
   changed = changed || pings_.size() != pingsBefore;
   for (RemotePointer& pointer : pointers_) {

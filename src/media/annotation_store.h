@@ -18,7 +18,7 @@ namespace tvx {
 struct AnnotationSnapshot {
   std::vector<Drawing> drawings;  // oldest first; empty while drawings are hidden
   std::vector<Drawing> previews;
-  std::vector<PointPing> pings;
+  std::vector<PingRing> pings;
   std::vector<RemotePointer> pointers;  // empty while pointers are hidden
   std::uint64_t changeCounter = 0;
   bool animating = false;  // pings, or a drawing fading out: the overlay should repaint soon
@@ -36,29 +36,27 @@ class AnnotationStore {
   static constexpr std::size_t kMaxDrawings = 512;
   static constexpr std::uint64_t kMaxTotalPoints = 60000;
   static constexpr std::size_t kMaxPings = 16;
-  static constexpr std::size_t kMaxPointsPerDrawing = 8192;
-  static constexpr std::size_t kMaxNoteUnits = 200;
-  static constexpr std::uint32_t kLifetimeForever = 0xFFFFFFFF;
+  static constexpr std::size_t kMaxPointsPerDrawing = kDrawingMaxPoints;
+  static constexpr std::size_t kMaxNoteUnits = kDrawingMaxTextUnits;
+  static constexpr std::uint32_t kLifetimeForever = kDrawingKeepForever;
   static constexpr std::uint64_t kPingLifeMs = 750;
   static constexpr std::uint64_t kPointerTimeoutMs = 4000;
   static constexpr std::uint64_t kFadeMs = 700;
-
-  // Edit modes of the drawings edit message; any mode but undo clears everything.
-  static constexpr std::uint32_t kEditUndo = 1;
 
   AnnotationStore(bool showPointers, bool showDrawings);
 
   // The message handlers return true when the message was accepted (the host then tells the user
   // interface the overlay changed) and false when it was dropped as malformed.
-  bool ApplyPointer(const AnnotationViewer& viewer, const PointerMessage& message, std::uint64_t nowMs);
+  bool ApplyPointer(const AnnotationViewer& viewer, const ViewerPointer& message, std::uint64_t nowMs);
   // `defaultLifetimeMs` is the host's drawing lifetime, used where the message says 0.
-  bool ApplyDrawingFinished(const AnnotationViewer& viewer, const DrawingMessage& message,
+  bool ApplyDrawingFinished(const AnnotationViewer& viewer, const DrawingRecord& message,
                             std::uint32_t defaultLifetimeMs, std::uint64_t nowMs);
-  bool ApplyDrawingInProgress(const AnnotationViewer& viewer, const DrawingMessage& message,
+  bool ApplyDrawingInProgress(const AnnotationViewer& viewer, const DrawingRecord& message,
                               std::uint32_t defaultLifetimeMs, std::uint64_t nowMs);
-  bool ApplyDrawingsEdit(const AnnotationViewer& viewer, std::uint32_t mode);
-  bool ApplyPing(const AnnotationViewer& viewer, const PingMessage& message, std::uint64_t nowMs);
-  // The overlay preferences: what the whole store shows.
+  // kDrawingsRemoveNewest undoes the viewer's newest drawing; any other action clears everything.
+  bool ApplyDrawingsEdit(const AnnotationViewer& viewer, const DrawingsEdit& edit);
+  bool ApplyPing(const AnnotationViewer& viewer, const PointPing& message, std::uint64_t nowMs);
+  // What the whole store shows: the host's settings, or a viewer's overlay preferences.
   bool ApplyShowFlags(bool showPointers, bool showDrawings);
 
   // A viewer left: its pointer, preview and drawings go with it. True when anything was removed.
@@ -75,7 +73,7 @@ class AnnotationStore {
 
  private:
   // Checks and normalises a drawing record; false when it must not be stored.
-  static bool MakeDrawing(const AnnotationViewer& viewer, const DrawingMessage& message,
+  static bool MakeDrawing(const AnnotationViewer& viewer, const DrawingRecord& message,
                           std::uint32_t defaultLifetimeMs, std::uint64_t nowMs, Drawing& drawing);
   bool RemovePreviewLocked(std::uint32_t viewerId);
   void RemoveDrawingLocked(std::deque<Drawing>::iterator it);
@@ -84,7 +82,7 @@ class AnnotationStore {
   std::deque<Drawing> drawings_;
   std::vector<Drawing> previews_;
   std::vector<RemotePointer> pointers_;
-  std::deque<PointPing> pings_;
+  std::deque<PingRing> pings_;
   std::uint64_t changeCounter_ = 0;
   std::uint64_t totalPoints_ = 0;
   bool showPointers_;

@@ -11,14 +11,14 @@ tvx_library(tvx_input
   POSIX
     ${CMAKE_CURRENT_LIST_DIR}/input_platform_posix.cpp
     ${CMAKE_CURRENT_LIST_DIR}/input_sink_posix.cpp
-  DEPS tvx_foundation
+  DEPS tvx_net tvx_foundation
   WINDOWS_LIBS user32
 )
 
 tvx_library(tvx_annotations
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/annotation_store.cpp
-  DEPS tvx_foundation
+  DEPS tvx_net tvx_foundation
 )
 
 tvx_library(tvx_sound

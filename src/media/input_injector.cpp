@@ -234,7 +234,10 @@ void InputInjector::ReleaseAll() {
 }
 
 bool InputInjector::IsLocalMouseRecent(std::uint64_t nowMs) const {
-  return nowMs >= control_.lastLocalMoveTick && nowMs - control_.lastLocalMoveTick < kLocalMousePauseMs;
+  // 0 means no local movement was ever seen: a clock that starts near 0 must not pause the first
+  // 1.5 s of a session.
+  return control_.lastLocalMoveTick != 0 && nowMs >= control_.lastLocalMoveTick &&
+         nowMs - control_.lastLocalMoveTick < kLocalMousePauseMs;
 }
 
 }  // namespace tvx

@@ -14,17 +14,11 @@
 #include "media/input_platform.h"
 #include "media/input_sink.h"
 #include "media/monitor_info.h"
+#include "net/pointer_messages.h"
 
 namespace tvx {
 
-// Mouse actions and buttons as a viewer sends them.
-enum : std::uint8_t {
-  kMouseActionMove = 0,
-  kMouseActionDown = 1,
-  kMouseActionUp = 2,
-  kMouseActionWheel = 3,
-  kMouseActionHWheel = 4,
-};
+// Buttons as a viewer numbers them (the actions are the control mouse message's kinds).
 enum : std::uint8_t { kButtonLeft = 0, kButtonRight = 1, kButtonMiddle = 2, kButtonX1 = 3, kButtonX2 = 4 };
 
 class InputInjector {
@@ -43,7 +37,7 @@ class InputInjector {
     bool expectedValid = false;
     CursorPoint lastSeenCursor;  // the cursor read at the last remote mouse event
     bool lastSeenValid = false;
-    std::uint64_t lastLocalMoveTick = 0;  // ms: the local user's last mouse movement
+    std::uint64_t lastLocalMoveTick = 0;  // ms: the local user's last mouse movement; 0: never
     std::uint32_t ownerId = 0;            // the viewer being injected; 0 for none
     std::uint64_t lastOwnerInputTick = 0;  // ms: the owner's last mouse event
   };

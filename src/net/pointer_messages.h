@@ -127,12 +127,20 @@ struct OverlayPreferences {
 Bytes Encode(const OverlayPreferences& preferences);
 bool Decode(ByteSpan payload, OverlayPreferences& out);
 
-enum ControlMouseKind : std::uint8_t { kMouseMove = 0, kMouseButtonDown = 1, kMouseButtonUp = 2, kMouseWheel = 3 };
+// What a control mouse message asks for; also the injector's actions.
+enum ControlMouseKind : std::uint8_t {
+  kMouseActionMove = 0,
+  kMouseActionDown = 1,
+  kMouseActionUp = 2,
+  kMouseActionWheel = 3,
+  kMouseActionHWheel = 4,
+};
 inline constexpr std::uint8_t kControlMaxButton = 4;
+inline constexpr std::size_t kControlMouseSize = 12;
 struct ControlMouse {
   float x = 0;
   float y = 0;
-  std::uint8_t kind = kMouseMove;
+  std::uint8_t kind = kMouseActionMove;
   std::uint8_t button = 0;
   std::int16_t wheelDelta = 0;
 

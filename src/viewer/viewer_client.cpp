@@ -532,7 +532,7 @@ void ViewerClient::SendKey(std::uint16_t virtualKey, std::uint16_t scanCode, std
 void ViewerClient::SendControlMouse(float x, float y, std::uint8_t kind, std::uint8_t button, std::int16_t wheel) {
   if (!connected_ || (permissions_ & kPermitControl) == 0) return;
   ControlMouse mouse{Clamp01(x), Clamp01(y), kind, button, wheel};
-  if (kind == kMouseMove) {
+  if (kind == kMouseActionMove) {
     outgoing_.SetLatest(OutgoingQueue::Slot::ControlMove, Encode(mouse));
   } else {
     Send(msg::kControlMouse, Encode(mouse));

@@ -12,20 +12,20 @@ namespace {
 const AnnotationViewer kAnna{1, 0xFFFF0000, L"Anna"};
 const AnnotationViewer kBo{2, 0xFF00FF00, L"Bo"};
 
-DrawingMessage Pen(std::uint32_t id, std::size_t points, std::uint32_t lifetime = 0xFFFFFFFF) {
-  DrawingMessage m;
+DrawingRecord Pen(std::uint32_t id, std::size_t points, std::uint32_t lifetime = 0xFFFFFFFF) {
+  DrawingRecord m;
   m.id = id;
-  m.kind = kDrawingPen;
+  m.shape = static_cast<std::uint8_t>(DrawingShape::kPen);
   m.colour = 0xFF123456;
   m.width = 4;
-  m.lifetime = lifetime;
+  m.lifetimeMs = lifetime;
   m.points.assign(points, DrawingPoint{0.5f, 0.5f});
   return m;
 }
 
-DrawingMessage Note(std::u16string text) {
-  DrawingMessage m = Pen(9, 1);
-  m.kind = kDrawingNote;
+DrawingRecord Note(std::u16string text) {
+  DrawingRecord m = Pen(9, 1);
+  m.shape = static_cast<std::uint8_t>(DrawingShape::kNote);
   m.text = std::move(text);
   return m;
 }
@@ -91,7 +91,7 @@ TEST(AnnotationStore, LifetimeZeroMeansTheHostsAndTheSentinelMeansForever) {
 
 TEST(AnnotationStore, DrawingValuesAreCleanedBeforeStoring) {
   AnnotationStore store(true, true);
-  DrawingMessage m = Pen(1, 0);
+  DrawingRecord m = Pen(1, 0);
   m.colour = 0;  // the viewer's own colour
   m.style = 3;
   m.width = 55;
@@ -153,8 +153,8 @@ TEST(AnnotationStore, PreviewsAreOnePerViewerAndEndWithTheFinishedDrawing) {
   store.ApplyDrawingInProgress(kAnna, Pen(3, 5), 0, 2);  // replaces Anna's in place
   EXPECT_EQ(Ids(store.Snapshot(2).previews), (std::vector<std::uint32_t>{3, 2}));
 
-  DrawingMessage none = Pen(4, 2);
-  none.kind = 0;
+  DrawingRecord none = Pen(4, 2);
+  none.shape = static_cast<std::uint8_t>(DrawingShape::kPoint);
   store.ApplyDrawingInProgress(kBo, none, 0, 3);
   EXPECT_EQ(Ids(store.Snapshot(3).previews), (std::vector<std::uint32_t>{3}));
   store.ApplyDrawingInProgress(kBo, Pen(5, 2), 0, 3);
@@ -176,15 +176,15 @@ TEST(AnnotationStore, UndoTakesOnlyTheViewersNewestDrawing) {
 
   const AnnotationViewer stranger{7, 0, L"C"};
   const auto counter = store.changeCounter();
-  EXPECT_TRUE(store.ApplyDrawingsEdit(stranger, AnnotationStore::kEditUndo));
+  EXPECT_TRUE(store.ApplyDrawingsEdit(stranger, DrawingsEdit{kDrawingsRemoveNewest}));
   EXPECT_EQ(store.changeCounter(), counter);
   EXPECT_EQ(store.Counts().drawings, 3u);
 
-  store.ApplyDrawingsEdit(kAnna, AnnotationStore::kEditUndo);
+  store.ApplyDrawingsEdit(kAnna, DrawingsEdit{kDrawingsRemoveNewest});
   EXPECT_EQ(Ids(store.Snapshot(1).drawings), (std::vector<std::uint32_t>{1, 3}));
   EXPECT_EQ(store.totalPoints(), 4u);
-  store.ApplyDrawingsEdit(kAnna, AnnotationStore::kEditUndo);
-  store.ApplyDrawingsEdit(kAnna, AnnotationStore::kEditUndo);  // none left of Anna's
+  store.ApplyDrawingsEdit(kAnna, DrawingsEdit{kDrawingsRemoveNewest});
+  store.ApplyDrawingsEdit(kAnna, DrawingsEdit{kDrawingsRemoveNewest});  // none left of Anna's
   EXPECT_EQ(Ids(store.Snapshot(1).drawings), (std::vector<std::uint32_t>{3}));
 }
 
@@ -200,7 +200,7 @@ TEST(AnnotationStore, ClearingRemovesDrawingsPreviewsAndPingsButNotPointers) {
     if (mode == 1000u) {
       store.Clear();  // the host user's button does the same
     } else {
-      store.ApplyDrawingsEdit(kBo, mode);
+      store.ApplyDrawingsEdit(kBo, DrawingsEdit{mode});
     }
     const auto counts = store.Counts();
     EXPECT_EQ(counts.drawings + counts.previews + counts.pings, 0u);
@@ -327,7 +327,7 @@ TEST(AnnotationStore, ReadersAndWritersShareTheStoreSafely) {
         store.ApplyDrawingInProgress(v, Pen(i, 20), 0, i);
         store.ApplyDrawingFinished(v, Pen(i, 200), 500, i);
         store.ApplyPing(v, {0.5f, 0.5f, 0, 0}, i);
-        if (i % 50 == 0) store.ApplyDrawingsEdit(v, AnnotationStore::kEditUndo);
+        if (i % 50 == 0) store.ApplyDrawingsEdit(v, DrawingsEdit{kDrawingsRemoveNewest});
       }
     });
   }

@@ -9,37 +9,13 @@
 #include "media/fixed_input_platform.h"
 #include "media/input_event_json.h"
 #include "media/recording_input_sink.h"
+#include "support/input_events.h"
 #include "support/log_capture.h"
 
 namespace tvx {
 namespace {
 
-constexpr std::uint16_t kVkShift = 0x10;
-constexpr std::uint16_t kVkControl = 0x11;
-constexpr std::uint16_t kVkLeft = 0x25;
-constexpr std::uint16_t kVkA = 0x41;
-constexpr std::uint16_t kVkRControl = 0xA3;
-
-InputEvent Mouse(std::int32_t x, std::int32_t y, std::uint32_t flags, std::uint32_t data = 0) {
-  InputEvent e;
-  e.type = InputEvent::Type::kMouse;
-  e.dx = x;
-  e.dy = y;
-  e.flags = flags;
-  e.mouseData = data;
-  return e;
-}
-
-InputEvent Key(std::uint16_t vk, std::uint16_t scan, std::uint32_t flags) {
-  InputEvent e;
-  e.type = InputEvent::Type::kKeyboard;
-  e.vk = vk;
-  e.scan = scan;
-  e.flags = flags;
-  return e;
-}
-
-InputEvent Unicode(char16_t unit, bool up) { return Key(0, static_cast<std::uint16_t>(unit), up ? 6u : 4u); }
+using namespace testing;  // the expected events and key codes
 
 class InjectorTest : public ::testing::Test {
  protected:
@@ -277,6 +253,8 @@ TEST_F(InjectorTest, RejectedEventsStillUpdateTheHoldState) {
 }
 
 TEST_F(InjectorTest, LocalMouseIsRecentFor1500Ms) {
+  EXPECT_FALSE(injector_.IsLocalMouseRecent(0));  // never moved, even on a clock that starts at 0
+  EXPECT_FALSE(injector_.IsLocalMouseRecent(700));
   injector_.control().lastLocalMoveTick = 10000;
   EXPECT_TRUE(injector_.IsLocalMouseRecent(10000));
   EXPECT_TRUE(injector_.IsLocalMouseRecent(11499));

@@ -45,7 +45,7 @@ TEST(PointerMessagesTest, FixedSizeMessagesRoundTripAndNeedTheirMinimum) {
       make("picture request", PictureRequest{85, 30, 1100}, 4),
       make("choose monitor", ChooseMonitor{3}, 4),
       make("overlay preferences", OverlayPreferences{false, true}, 4),
-      make("control mouse", ControlMouse{0.5f, 1.0f, kMouseWheel, 2, -240}, 12),
+      make("control mouse", ControlMouse{0.5f, 1.0f, kMouseActionWheel, 2, -240}, 12),
       make("control key", ControlKey{0x41, 0x1E, true, true, u'\u00E9'}, 8),
       make("sound request", SoundRequest{true}, 4),
       make("sound format", SoundFormat{48000, 2, 16}, 8),
@@ -72,7 +72,7 @@ TEST(PointerMessagesTest, FieldLayout) {
   EXPECT_EQ(U32At(pointer, 0), 0x3F800000u);
   EXPECT_EQ(pointer[8], 1);
   EXPECT_EQ(U32At(pointer, 12), 0xAABBCCDDu);
-  const Bytes mouse = Encode(ControlMouse{0, 0, kMouseButtonDown, 4, -120});
+  const Bytes mouse = Encode(ControlMouse{0, 0, kMouseActionDown, 4, -120});
   EXPECT_EQ(mouse[8], 1);
   EXPECT_EQ(mouse[9], 4);
   EXPECT_EQ(U16At(mouse, 10), 0xFF88);
@@ -106,7 +106,7 @@ TEST(PointerMessagesTest, PositionsAreClampedAndNeverNaN) {
     EXPECT_EQ(pointer.x, c.out) << c.in;
     EXPECT_EQ(pointer.y, c.out) << c.in;
     ControlMouse mouse;
-    ASSERT_TRUE(Decode(ByteSpan(Encode(ControlMouse{c.in, c.in, kMouseMove, 0, 0})), mouse));
+    ASSERT_TRUE(Decode(ByteSpan(Encode(ControlMouse{c.in, c.in, kMouseActionMove, 0, 0})), mouse));
     EXPECT_EQ(mouse.x, c.out) << c.in;
     HostCursor cursor;
     ASSERT_TRUE(Decode(ByteSpan(Encode(HostCursor{c.in, c.in, false})), cursor));
@@ -119,8 +119,8 @@ TEST(PointerMessagesTest, PositionsAreClampedAndNeverNaN) {
 
 TEST(PointerMessagesTest, InputThatTheHostIgnores) {
   ControlMouse mouse;
-  EXPECT_TRUE(Decode(ByteSpan(Encode(ControlMouse{0, 0, kMouseButtonDown, 4, 0})), mouse));
-  EXPECT_FALSE(Decode(ByteSpan(Encode(ControlMouse{0, 0, kMouseButtonDown, 5, 0})), mouse));
+  EXPECT_TRUE(Decode(ByteSpan(Encode(ControlMouse{0, 0, kMouseActionDown, 4, 0})), mouse));
+  EXPECT_FALSE(Decode(ByteSpan(Encode(ControlMouse{0, 0, kMouseActionDown, 5, 0})), mouse));
   ControlKey key;
   EXPECT_FALSE(Decode(ByteSpan(Encode(ControlKey{0, 0, true, false, u'a'})), key));
   EXPECT_TRUE(Decode(ByteSpan(Encode(ControlKey{0, 0x1E, true, false, 0})), key));

@@ -439,7 +439,7 @@ TEST_F(ViewerClientTest, SendsPointerInputAndClipboardOnlyWhenAllowed) {
   Open(Describe(64, 64));
   // Control not allowed: keys and control mouse are dropped; the pointer goes, clamped.
   client->SendKey(0x41, 0x1E, 1, 0, 'a');
-  client->SendControlMouse(0.5f, 0.5f, kMouseButtonDown, 0, 0);
+  client->SendControlMouse(0.5f, 0.5f, kMouseActionDown, 0, 0);
   client->SendPointer(1.5f, -2.0f, 1, 0xFF00FF00u);
   Bytes payload;
   ASSERT_TRUE(ReadUntil(*pointer, msg::kViewerPointer, payload));
@@ -454,18 +454,18 @@ TEST_F(ViewerClientTest, SendsPointerInputAndClipboardOnlyWhenAllowed) {
   SendMessage(*picture, msg::kPermissions, Encode(tvx::Permissions{kPermitControl | kPermitClipboard}));
   ASSERT_NE(events.WaitFor(ClientEvent::PermissionsChanged), L"<none>");
   // A right click: press and release of button 1, nothing between them.
-  client->SendControlMouse(0.5f, 0.25f, kMouseButtonDown, 1, 0);
-  client->SendControlMouse(0.5f, 0.25f, kMouseButtonUp, 1, 0);
-  client->SendControlMouse(0.5f, 0.25f, kMouseWheel, 0, -240);
+  client->SendControlMouse(0.5f, 0.25f, kMouseActionDown, 1, 0);
+  client->SendControlMouse(0.5f, 0.25f, kMouseActionUp, 1, 0);
+  client->SendControlMouse(0.5f, 0.25f, kMouseActionWheel, 0, -240);
   client->SendKey(0x41, 0x1E, 1, 1, 'a');
-  const std::vector<std::uint8_t> kinds = {kMouseButtonDown, kMouseButtonUp, kMouseWheel};
+  const std::vector<std::uint8_t> kinds = {kMouseActionDown, kMouseActionUp, kMouseActionWheel};
   for (std::uint8_t kind : kinds) {
     ASSERT_TRUE(ReadUntil(*pointer, msg::kControlMouse, payload));
     ControlMouse m;
     ASSERT_TRUE(Decode(payload, m));
     EXPECT_EQ(m.kind, kind);
     EXPECT_EQ(m.y, 0.25f);
-    if (kind == kMouseWheel) {
+    if (kind == kMouseActionWheel) {
       EXPECT_EQ(m.wheelDelta, -240);
     }
   }
