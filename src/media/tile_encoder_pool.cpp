@@ -90,6 +90,7 @@ std::uint32_t TileEncoderPool::RunBatch() {
 }
 
 void TileEncoderPool::WorkerMain(std::size_t worker) {
+  ThreadCpuCharge cpu(cpuAccount_);
   ComApartment apartment;
   std::uint64_t seen = 0;
   for (;;) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/thread_cpu.h"
 #include "media/jpeg_codec.h"
 #include "media/tile_encoder.h"
 
@@ -46,6 +47,8 @@ class TileEncoderPool {
   // made just leaves a smaller pool.
   bool Build(std::uint32_t workerCount, std::uint32_t width, std::uint32_t height, std::wstring& error);
   void Stop();
+  // The account the worker threads charge their processor time to (none by default); set before Build.
+  void SetCpuAccount(ThreadCpuAccount* account) { cpuAccount_ = account; }
 
   // The job of the next batch.
   EncodeJob& job() { return job_; }
@@ -65,6 +68,7 @@ class TileEncoderPool {
   void WorkerMain(std::size_t worker);
 
   JpegEncoderFactory factory_;
+  ThreadCpuAccount* cpuAccount_ = nullptr;
   std::vector<std::unique_ptr<TileEncoder>> encoders_;  // index = worker
   std::vector<std::thread> threads_;                     // workers 1 .. N-1
   std::mutex mutex_;

@@ -37,7 +37,10 @@ bool DecodePool::Start(std::size_t count, const JpegDecoderFactory& factory, std
   }
   const std::uint64_t generation = generation_;
   for (std::size_t i = 1; i < decoders_.size(); ++i) {
-    workers_.emplace_back([this, i, generation] { WorkerLoop(i, generation); });
+    workers_.emplace_back([this, i, generation] {
+      ThreadCpuCharge cpu(cpuAccount_);
+      WorkerLoop(i, generation);
+    });
   }
   Log(kLogInfo, L"Decoding on %zu thread%s", decoders_.size(), decoders_.size() == 1 ? L"" : L"s");
   return true;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/thread_cpu.h"
 #include "viewer/framebuffer.h"
 #include "media/jpeg_codec.h"
 
@@ -50,6 +51,8 @@ class DecodePool {
   std::size_t decoders() const { return decoders_.size(); }
   // Whether placement uses the 16-byte shuffle path (defaults to the processor check).
   void SetUseShuffle(bool use) { useShuffle_ = use; }
+  // The account the worker threads charge their processor time to (none by default); set before Start.
+  void SetCpuAccount(ThreadCpuAccount* account) { cpuAccount_ = account; }
 
   // Locks the framebuffer for the whole frame, decodes every tile (decoder i takes tiles i, i + N, ...),
   // marks the union of what was written dirty and returns how many tiles were applied.
@@ -70,6 +73,7 @@ class DecodePool {
   std::vector<Decoder> decoders_;
   std::vector<std::thread> workers_;
   bool useShuffle_ = false;
+  ThreadCpuAccount* cpuAccount_ = nullptr;
 
   // The current job: set by Apply before a generation starts, read by the workers during it.
   Framebuffer* jobFramebuffer_ = nullptr;

@@ -93,7 +93,7 @@ BusyNotice ViewerClient::Busy() {
 }
 
 ViewerStats ViewerClient::Stats() const {
-  return ViewerStats{latencyMs_.load(), kbitPerSecond_.load(), framesPerSecond_.load()};
+  return ViewerStats{latencyMs_.load(), kbitPerSecond_.load(), framesPerSecond_.load(), threadCpu_.TotalMicros()};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -128,6 +128,7 @@ void ViewerClient::FailConnect(ClientEvent event, const std::wstring& text) {
 }
 
 void ViewerClient::ConnectThread(ConnectArgs args) {
+  ThreadCpuCharge cpu(&threadCpu_);
   struct Done {
     std::atomic<std::uint8_t>& flag;
     ~Done() { flag = 1; }
@@ -400,8 +401,10 @@ bool ViewerClient::HandlePictureMessage(std::uint16_t type, const std::vector<st
 }
 
 void ViewerClient::PictureThread() {
+  ThreadCpuCharge cpu(&threadCpu_);
   ComApartment com;
   DecodePool pool;
+  pool.SetCpuAccount(&threadCpu_);
   const unsigned processors =
       options_.logicalProcessors != 0 ? options_.logicalProcessors : std::thread::hardware_concurrency();
   std::wstring detail;
@@ -436,6 +439,7 @@ void ViewerClient::PictureThread() {
 // Pointer channel
 
 void ViewerClient::ReceiverThread() {
+  ThreadCpuCharge cpu(&threadCpu_);
   ComApartment com;
   FrameHeader header;
   std::vector<std::uint8_t> payload;
@@ -482,6 +486,7 @@ void ViewerClient::ReceiverThread() {
 }
 
 void ViewerClient::SenderThread() {
+  ThreadCpuCharge cpu(&threadCpu_);
   ComApartment com;
   std::uint64_t lastHeartbeat = 0;
   bool ok = true;

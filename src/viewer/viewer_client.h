@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/thread_cpu.h"
 #include "net/connection.h"
 #include "net/picture_messages.h"
 #include "net/pointer_messages.h"
@@ -50,6 +51,7 @@ struct ViewerStats {
   std::uint32_t latencyMs = 0;
   std::uint32_t kbitPerSecond = 0;
   std::uint32_t framesPerSecond = 0;
+  std::int64_t threadCpuMicros = 0;  // processor time of the engine's threads so far
 };
 
 class ViewerClient {
@@ -183,6 +185,7 @@ class ViewerClient {
   std::atomic<std::uint32_t> latencyMs_{0};
   std::atomic<std::uint32_t> kbitPerSecond_{0};
   std::atomic<std::uint32_t> framesPerSecond_{0};
+  ThreadCpuAccount threadCpu_;  // charged by every session thread and decode worker
   std::atomic<std::uint64_t> busyUntilMs_{0};
   std::atomic<std::uint8_t> busyWho_{0};
 

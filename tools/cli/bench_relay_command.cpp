@@ -14,6 +14,7 @@
 #include "cli_text.h"
 #include "commands.h"
 #include "foundation/log.h"
+#include "foundation/thread_cpu.h"
 #include "net/connection.h"
 #include "net/dial.h"
 #include "net/listener.h"

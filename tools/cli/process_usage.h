@@ -7,8 +7,6 @@ namespace tvx::cli {
 
 // Resident memory of this process, in bytes (0 when it cannot be read).
 std::uint64_t ResidentBytes();
-// CPU time the calling thread has used, in microseconds.
-std::int64_t ThreadCpuMicros();
 // Lets this process open as many sockets as the system allows (benchmarks open thousands).
 void RaiseOpenFileLimit();
 

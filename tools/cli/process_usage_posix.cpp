@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <ctime>
 
 #include "process_usage.h"
 
@@ -15,12 +14,6 @@ std::uint64_t ResidentBytes() {
   const int read = std::fscanf(statm, "%llu %llu", &size, &resident);
   std::fclose(statm);
   return read == 2 ? resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) : 0;
-}
-
-std::int64_t ThreadCpuMicros() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<std::int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
 }
 
 void RaiseOpenFileLimit() {
