@@ -32,4 +32,7 @@ sh scripts/wine-prefix.sh
 echo "== sessions between the builds"
 scripts/cross-test.sh
 
+echo "== remote control moves the X pointer"
+scripts/control-check.sh build/windows build/native
+
 ctest --preset windows

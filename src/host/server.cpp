@@ -23,6 +23,8 @@ ServerDependencies WithDefaults(ServerDependencies deps) {
   if (!deps.encoderFactory) deps.encoderFactory = CreateJpegEncoder;
   if (!deps.soundSource) deps.soundSource = CreateDefaultLoopbackSource;
   if (!deps.inputPlatform) deps.inputPlatform = CreateSystemInputPlatform();
+  if (!deps.inputSink) deps.inputSink = CreateSystemInputSink();
+  if (!deps.clockMs) deps.clockMs = [] { return static_cast<std::uint64_t>(NowMicros() / 1000); };
   if (deps.processorCount == 0) deps.processorCount = std::max(1u, std::thread::hardware_concurrency());
   return deps;
 }
@@ -36,9 +38,13 @@ void ClampPicture(ShareOptions& options) {
 
 Server::Server(ServerDependencies dependencies)
     : deps_(WithDefaults(std::move(dependencies))),
+      injector_(*deps_.inputSink, *deps_.inputPlatform),
+      arbiter_(injector_, *deps_.inputPlatform),
       pool_(deps_.encoderFactory),
       sound_(std::make_unique<SoundCapture>(deps_.soundSource)),
-      annotations_(std::make_unique<AnnotationStore>(true, true)) {}
+      annotations_(std::make_unique<AnnotationStore>(true, true)) {
+  pool_.SetCpuAccount(&threadCpu_);
+}
 
 Server::~Server() {
   Stop();
@@ -63,6 +69,7 @@ bool Server::Start(const ShareOptions& options, std::wstring& error) {
   {
     std::lock_guard lock(settingsLock_);
     options_ = copy;
+    controlAllowed_.store(copy.allowRemoteControl);
   }
   monitorChange_.store(0);
   stopping_.store(0);
@@ -136,7 +143,7 @@ void Server::Stop() {
   for (const auto& client : clients) Leave(client, false);
   for (const auto& client : clients) EndClient(client);
 
-  // Injected input is released here once remote control is in.
+  ReleaseRemoteInput();
   {
     std::lock_guard lock(soundLock_);
     sound_->Stop();
@@ -154,6 +161,7 @@ void Server::Stop() {
 }
 
 void Server::AcceptLoop() {
+  ThreadCpuCharge cpu(&threadCpu_);
   while (StreamingGoesOn()) {
     sock::Handle socket = sock::kInvalid;
     std::wstring address;
@@ -183,6 +191,7 @@ void Server::AcceptLoop() {
     pendingAdmissions_.fetch_add(1);
     std::lock_guard lock(admissionsLock_);
     admission->thread = std::thread([this, connection, address, record] {
+      ThreadCpuCharge cpu(&threadCpu_);
       Admit(connection, address);
       guard_.End();
       pendingAdmissions_.fetch_sub(1);
@@ -377,13 +386,19 @@ void Server::Leave(const std::shared_ptr<Client>& client, bool dropped) {
     std::lock_guard lock(client->pointerLock);
     client->echoDue = false;
     client->cursorDue = false;
+    client->noticeDue = false;
   }
   client->pointerWake.notify_all();
-  annotations_->RemoveViewer(client->id);
+  if (annotations_->RemoveViewer(client->id)) Raise(ServerEvent::DrawingsChanged);
 
   if (dropped) client->dropped.store(true);
-  if (client->departed.exchange(true) || client->dropped.load()) return;
-  // The keys and buttons this viewer's input holds are released here once remote control is in.
+  if (client->departed.exchange(true)) return;
+  {
+    // Even a viewer dropped for a missing picture channel may have sent input on its pointer channel.
+    std::lock_guard lock(inputLock_);
+    arbiter_.OnViewerLeft(client->id);
+  }
+  if (client->dropped.load()) return;
   Log(kLogInfo, L"%s left", client->name);
   Raise(ServerEvent::ViewerLeft, client->name);
 }
@@ -410,18 +425,22 @@ void Server::SetPicture(std::uint8_t quality, std::uint8_t frameRate, bool halfR
 }
 
 void Server::SetPermissions(bool allowControl, bool shareClipboard, bool shareAudio) {
+  bool controlEnded = false;
   {
     std::lock_guard lock(settingsLock_);
     if (options_.allowRemoteControl == allowControl && options_.shareClipboard == shareClipboard &&
         options_.shareAudio == shareAudio) {
       return;
     }
+    controlEnded = options_.allowRemoteControl && !allowControl;
     options_.allowRemoteControl = allowControl;
+    controlAllowed_.store(allowControl);
     options_.shareClipboard = shareClipboard;
     options_.shareAudio = shareAudio;
   }
   UpdateAudioCapture();
-  // Turning control off releases injected input here once remote control is in.
+  // A key or button held when control ends would stay down with nobody able to lift it.
+  if (controlEnded) ReleaseRemoteInput();
   for (const auto& client : ClientsSnapshot()) {
     if (!client->IsActive() || client->pictureArrived.load() == 0) continue;
     {
@@ -471,6 +490,7 @@ ServerStatistics Server::Statistics() const {
   stats.tilesPerSecond = tilesPerSecond_.load();
   stats.running = running();
   stats.pictureLevel = publishedLevel_.load();
+  stats.threadCpuMicros = threadCpu_.TotalMicros();
   return stats;
 }
 

@@ -18,14 +18,18 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/thread_cpu.h"
 #include "host/admission_guard.h"
 #include "host/batch_builder.h"
+#include "host/control_arbiter.h"
 #include "host/picture_level.h"
 #include "host/relay_link.h"
 #include "host/server_event.h"
 #include "host/share_options.h"
 #include "host/stream_statistics.h"
+#include "media/input_injector.h"
 #include "media/input_platform.h"
+#include "media/input_sink.h"
 #include "media/jpeg_codec.h"
 #include "media/loopback_source.h"
 #include "media/monitor_info.h"
@@ -57,8 +61,14 @@ struct ServerDependencies {
   std::function<std::vector<MonitorInfo>()> monitors;
   JpegEncoderFactory encoderFactory;
   LoopbackSourceFactory soundSource;
-  // Reads the host's cursor for the viewers; the system's when empty.
+  // Reads the host's cursor (for the viewers and the local-mouse watch), keyboard layout and
+  // monitors; the system's when empty.
   std::shared_ptr<InputPlatform> inputPlatform;
+  // Where remote input goes: the system's input queue when empty.
+  std::shared_ptr<InputSink> inputSink;
+  // Milliseconds of a monotonic clock for control arbitration and drawings; NowMicros() / 1000
+  // when empty.
+  std::function<std::uint64_t()> clockMs;
   std::uint32_t processorCount = 0;  // 0: this machine's
   ServerTimings timings;
 };
@@ -80,6 +90,7 @@ struct ServerStatistics {
   bool running = false;
   std::uint32_t largestLatencyMs = 0;
   std::uint32_t pictureLevel = 0;
+  std::int64_t threadCpuMicros = 0;  // processor time of the engine's threads so far
 };
 
 class Server {
@@ -101,10 +112,14 @@ class Server {
 
   // Quality 5..100, frame rate 1..75 (0 counts as 1); applies to every viewer.
   void SetPicture(std::uint8_t quality, std::uint8_t frameRate, bool halfResolution, bool compressColour);
-  // Nothing happens when nothing changes; otherwise every viewer is told the new permissions.
+  // Nothing happens when nothing changes; otherwise every viewer is told the new permissions, and
+  // turning control off releases every key and button remote input holds.
   void SetPermissions(bool allowControl, bool shareClipboard, bool shareAudio);
   // Shares another monitor from the streaming loop's next turn.
   void SetScreen(std::uint32_t index);
+  // The monitors viewers may pick (bit i for monitor i). When the one shown is no longer among
+  // them, the first of them is shown instead; every viewer gets the new list.
+  void SetSharedScreens(std::uint32_t mask);
   // Queues clipboard text for every viewer (at most 4 waiting per viewer; the oldest goes first).
   void SendClipboard(const std::string& utf8);
   // Starts or stops sound capture as the permissions and the viewers' requests want it. True when
@@ -167,8 +182,15 @@ class Server {
   void PointerSender(std::shared_ptr<Client> client);
   void PointerReader(std::shared_ptr<Client> client);
   void HandlePointerMessage(const std::shared_ptr<Client>& client, const FrameHeader& header, ByteSpan payload);
-  // The remote-input, drawing and screen messages; the place where control arbitration plugs in.
+  // The remote-input, drawing and screen messages.
   void HandleInputMessage(const std::shared_ptr<Client>& client, std::uint16_t type, ByteSpan payload);
+  void HandleAnnotationMessage(Client& client, std::uint16_t type, ByteSpan payload);
+  void HandleControlMouse(Client& client, ByteSpan payload);
+  void HandleChooseMonitor(Client& client, ByteSpan payload);
+  // Queues the busy notice for a viewer, at most one a second.
+  void NoteControlStatus(Client& client, const ControlStatus& status, std::uint64_t nowMs);
+  bool ControlAllowed() const;
+  void ReleaseRemoteInput();
   Bytes MonitorListPayload() const;
   std::uint8_t CurrentPermissions() const;
 
@@ -177,6 +199,16 @@ class Server {
   bool SendSoundFormat(Client& client);
 
   ServerDependencies deps_;
+
+  // Remote input: the injector with its control state, and who may drive it. All of it only under
+  // the input lock, which is taken after the settings lock is released and released before the
+  // clients lock or any client's lock is taken.
+  std::mutex inputLock_;
+  InputInjector injector_;
+  ControlArbiter arbiter_;
+  // allowRemoteControl, also read under the input lock: input that was let through before control
+  // went off is always followed by the release that ends it.
+  std::atomic<bool> controlAllowed_{false};
 
   Listener listener_;
   std::atomic<std::uint8_t> running_{0};
@@ -206,6 +238,9 @@ class Server {
   ScreenDescription description_;
   std::vector<MonitorInfo> sharedMonitors_;
   Rect pointerRect_;
+
+  // Charged by every engine thread and encoder worker; declared before the pool, which it outlives.
+  ThreadCpuAccount threadCpu_;
 
   // The streaming thread's own state (also touched by Start and Stop while it does not run).
   std::unique_ptr<ScreenCapture> capture_;

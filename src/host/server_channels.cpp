@@ -50,6 +50,7 @@ Bytes Server::MonitorListPayload() const {
 }
 
 void Server::PictureSender(std::shared_ptr<Client> client) {
+  ThreadCpuCharge cpu(&threadCpu_);
   Client& c = *client;
   bool saidGoodbye = false;
   while (c.IsActive()) {
@@ -117,6 +118,7 @@ void Server::PictureSender(std::shared_ptr<Client> client) {
 }
 
 void Server::PointerSender(std::shared_ptr<Client> client) {
+  ThreadCpuCharge cpu(&threadCpu_);
   Client& c = *client;
   while (c.IsActive()) {
     bool echo = false;
@@ -155,6 +157,7 @@ void Server::PointerSender(std::shared_ptr<Client> client) {
 }
 
 void Server::PointerReader(std::shared_ptr<Client> client) {
+  ThreadCpuCharge cpu(&threadCpu_);
   FrameHeader header;
   Bytes payload;
   while (client->IsActive()) {
@@ -225,17 +228,13 @@ void Server::HandlePointerMessage(const std::shared_ptr<Client>& client, const F
       return;
     }
     case msg::kControlRequest:
-      if (!Options().allowRemoteControl) Raise(ServerEvent::ControlRequested, c.name);
+      if (!ControlAllowed()) Raise(ServerEvent::ControlRequested, c.name);
       return;
     default:
+      // Pointers and drawings, screen choice and remote input (server_input.cpp).
       HandleInputMessage(client, header.type, payload);
       return;
   }
-}
-
-void Server::HandleInputMessage(const std::shared_ptr<Client>&, std::uint16_t, ByteSpan) {
-  // Viewer pointer and drawings (into the annotation store), choose monitor, overlay preferences
-  // and the control messages land here with remote control; until then they are ignored.
 }
 
 }  // namespace tvx

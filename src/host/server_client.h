@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -66,7 +67,7 @@ struct Server::Client {
   std::uint32_t noticeRemainingMs = 0;
   std::uint8_t noticeKind = 0;
   std::wstring noticeName;
-  std::uint64_t noticeStampMs = 0;
+  std::optional<std::uint64_t> noticeStampMs;  // when the last busy notice was filled
 
   // Started under the clients lock by admission; joined by whoever takes the client off the list.
   std::thread pictureSender;

@@ -8,6 +8,7 @@
 #include "foundation/log.h"
 #include "host/server.h"
 #include "host/server_client.h"
+#include "host/shared_screens.h"
 #include "foundation/com_apartment.h"
 #include "media/encode_settings.h"
 
@@ -49,12 +50,13 @@ bool Server::OpenCapture(const ShareOptions& options, std::uint32_t scale, std::
 
 void Server::RebuildDescription(const ShareOptions& options) {
   const std::uint32_t scale = std::max<std::uint32_t>(poolScale_, 1);
-  std::vector<MonitorInfo> attached = deps_.monitors();
-  std::vector<MonitorInfo> shared;
-  for (const MonitorInfo& monitor : attached) {
-    if (monitor.index >= 32 || (options.allowedMonitors >> monitor.index & 1u) != 0) shared.push_back(monitor);
+  std::uint32_t mask = options.allowedMonitors;
+  {
+    // The shared screens may have changed since the turn copied the settings.
+    std::lock_guard lock(settingsLock_);
+    mask = options_.allowedMonitors;
   }
-  if (shared.empty()) shared = attached;
+  std::vector<MonitorInfo> shared = SharedScreens(deps_.monitors(), mask);
   if (shared.empty()) {
     // No enumeration (a synthetic source, or a platform without one): offer what is captured.
     MonitorInfo captured;
@@ -89,7 +91,8 @@ void Server::RebuildDescription(const ShareOptions& options) {
     sharedMonitors_ = std::move(shared);
     pointerRect_ = rect;
   }
-  // The injector's region is refreshed here once remote control is in.
+  std::lock_guard lock(inputLock_);
+  injector_.SetRegion(rect);
 }
 
 void Server::ResetAllViewers() {
@@ -150,6 +153,7 @@ void Server::MaintainClients() {
 }
 
 void Server::StreamLoop() {
+  ThreadCpuCharge cpu(&threadCpu_);
   ComApartment apartment;
   while (StreamingGoesOn()) {
     ShareOptions options;
@@ -323,8 +327,11 @@ void Server::RefreshHostCursor(bool force) {
   if (rect.Width() < 1 || rect.Height() < 1) return;
   CursorPoint cursor;
   if (!deps_.inputPlatform->CursorPosition(cursor)) return;
-  const float x = std::clamp(static_cast<float>(cursor.x - rect.left) / static_cast<float>(rect.Width()), 0.0f, 1.0f);
-  const float y = std::clamp(static_cast<float>(cursor.y - rect.top) / static_cast<float>(rect.Height()), 0.0f, 1.0f);
+  // 64-bit differences: a cursor far off a monitor at the edge of the coordinate range must not wrap.
+  const float x = std::clamp(static_cast<float>(std::int64_t{cursor.x} - rect.left) / static_cast<float>(rect.Width()),
+                             0.0f, 1.0f);
+  const float y = std::clamp(static_cast<float>(std::int64_t{cursor.y} - rect.top) / static_cast<float>(rect.Height()),
+                             0.0f, 1.0f);
   const bool inside = rect.left <= cursor.x && cursor.x < rect.right && rect.top <= cursor.y && cursor.y < rect.bottom;
   for (const auto& client : ClientsSnapshot()) {
     if (!client->IsActive() || !client->HasBothChannels()) continue;

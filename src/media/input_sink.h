@@ -57,5 +57,8 @@ class InputSink {
 // The system's input queue (SendInput) on Windows; elsewhere, where the host has no input queue of
 // its own, a recording sink that keeps the most recent events.
 std::unique_ptr<InputSink> CreateSystemInputSink();
+// True where the system's sink really delivers input to the desktop (Windows), false where it only
+// records.
+bool SystemInputInjects();
 
 }  // namespace tvx

@@ -9,4 +9,6 @@ std::unique_ptr<InputSink> CreateSystemInputSink() {
   return std::make_unique<RecordingInputSink>(kKeptEvents);
 }
 
+bool SystemInputInjects() { return false; }
+
 }  // namespace tvx

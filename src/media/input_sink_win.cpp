@@ -31,4 +31,6 @@ class SendInputSink final : public InputSink {
 
 std::unique_ptr<InputSink> CreateSystemInputSink() { return std::make_unique<SendInputSink>(); }
 
+bool SystemInputInjects() { return true; }
+
 }  // namespace tvx

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "host/server.h"
+#include "media/fixed_input_platform.h"
 #include "media/jpeg_codec.h"
+#include "media/recording_input_sink.h"
 #include "media/synthetic_source.h"
 #include "media/tone_source.h"
 #include "support/log_capture.h"
@@ -85,6 +88,12 @@ struct EngineSetup {
   SyntheticWorkload workload = SyntheticWorkload::Typing;
   std::size_t tileBytes = 64;  // the counting encoder's output per tile
   ServerTimings timings{1000, 12000, 15000};
+  // Remote input, the cursor, the clock and the monitor list; empty: a recording sink (tests never
+  // inject into the machine they run on), and the engine's defaults for the rest.
+  std::shared_ptr<InputSink> inputSink;
+  std::shared_ptr<InputPlatform> inputPlatform;
+  std::function<std::uint64_t()> clockMs;
+  std::function<std::vector<MonitorInfo>()> monitors;
 };
 
 class ServerTest : public ::testing::Test {
@@ -111,7 +120,11 @@ class ServerTest : public ::testing::Test {
       synthetic.waitWhenIdle = true;
       return std::make_unique<ScreenCapture>(std::make_unique<SyntheticSource>(synthetic));
     };
-    deps.monitors = [] { return std::vector<MonitorInfo>{}; };
+    deps.monitors = setup.monitors;
+    if (!deps.monitors) deps.monitors = [] { return std::vector<MonitorInfo>{}; };
+    deps.inputSink = setup.inputSink ? setup.inputSink : std::make_shared<RecordingInputSink>();
+    deps.inputPlatform = setup.inputPlatform;
+    deps.clockMs = setup.clockMs;
     deps.encoderFactory = [this, size = setup.tileBytes](std::wstring&) -> std::unique_ptr<JpegEncoder> {
       return std::make_unique<CountingEncoder>(encodes_, size);
     };

@@ -14,8 +14,12 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "foundation/clock.h"
 #include "host/server.h"
 #include "foundation/com_apartment.h"
+#include "media/annotation_store.h"
+#include "media/input_event_json.h"
+#include "media/recording_input_sink.h"
 #include "media/synthetic_source.h"
 #include "net/socket_api.h"
 
@@ -26,9 +30,11 @@ const char kHostUsage[] =
     "usage: tavrix-cli host [OPTIONS]\n"
     "\n"
     "Shares a screen without a window until stdin closes, Ctrl+C, or --duration has passed.\n"
-    "Prints every engine event as a JSON line ({\"event\":...,\"text\":...}) and the statistics once\n"
-    "a second ({\"stats\":{...}}) on stdout; the log goes to stderr. Exit code 0 after a clean stop,\n"
-    "1 when sharing could not start, 2 for wrong usage.\n"
+    "Prints every engine event as a JSON line ({\"event\":...,\"text\":...}), the statistics once\n"
+    "a second ({\"stats\":{...}}) and the viewers' pointers and drawings whenever they change, at\n"
+    "most 10 times a second ({\"annotations\":{\"pointers\":N,\"drawings\":N,\"previews\":N,\"pings\":N}})\n"
+    "on stdout; with --input log also every input event ({\"input\":...}). The log goes to stderr.\n"
+    "Exit code 0 after a clean stop, 1 when sharing could not start, 2 for wrong usage.\n"
     "\n"
     "  --port N              TCP port to listen on (default 7788; 0 picks a free one)\n"
     "  --code CODE           access code viewers must give (default: any code)\n"
@@ -38,9 +44,13 @@ const char kHostUsage[] =
     "  --half                half resolution\n"
     "  --compress-colour     4:2:0 colour\n"
     "  --allow-control       allow remote control\n"
+    "  --input log|inject    'inject' sends viewers' input to this desktop; 'log' prints each event\n"
+    "                        as a JSON line instead (default: inject on Windows, log elsewhere)\n"
     "  --share-clipboard     share the clipboard\n"
     "  --share-audio         share the sound\n"
     "  --monitor N           index of the monitor to share (default 0)\n"
+    "  --shared-screens MASK monitors viewers may pick, bit i for monitor i, decimal or 0x hex\n"
+    "                        (default: all)\n"
     "  --source SOURCE       'screen' (default) or synthetic:WIDTHxHEIGHT[:static|typing|scroll|video]\n"
     "  --relay HOST[:PORT]   relay server (its port defaults to the sharing port)\n"
     "  --id ID               this host's relay ID\n"
@@ -79,6 +89,45 @@ void PrintLine(const std::string& line) {
   std::fflush(stdout);
 }
 
+// A u32 in decimal or, with 0x in front, in hex.
+bool ParseMask(const std::string& text, std::uint32_t& out) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  if (digits.empty() || digits.size() > (hex ? 8u : 10u) ||
+      digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
+    return false;
+  }
+  const unsigned long long value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+  if (value > 0xFFFFFFFFull) return false;
+  out = static_cast<std::uint32_t>(value);
+  return true;
+}
+
+// The system's keyboard layout and monitors, but no cursor: in log mode nothing moves the cursor,
+// so watching it would take every logged move for the person at the host moving the mouse and hold
+// remote input back. With a synthetic screen the monitors are left out too: that screen is the
+// whole desktop.
+class LoggedInputPlatform final : public InputPlatform {
+ public:
+  LoggedInputPlatform(std::unique_ptr<InputPlatform> system, bool systemMonitors)
+      : system_(std::move(system)), systemMonitors_(systemMonitors) {}
+  std::uint16_t ScanCodeForKey(std::uint16_t vk) override { return system_->ScanCodeForKey(vk); }
+  bool CursorPosition(CursorPoint&) override { return false; }
+  std::vector<Rect> MonitorRects() override { return systemMonitors_ ? system_->MonitorRects() : std::vector<Rect>{}; }
+  Rect SystemVirtualScreen() override { return systemMonitors_ ? system_->SystemVirtualScreen() : Rect{}; }
+
+ private:
+  std::unique_ptr<InputPlatform> system_;
+  bool systemMonitors_;
+};
+
+std::string AnnotationsLine(const AnnotationCounts& c) {
+  char line[160];
+  std::snprintf(line, sizeof line, "{\"annotations\":{\"pointers\":%zu,\"drawings\":%zu,\"previews\":%zu,\"pings\":%zu}}",
+                c.pointers, c.drawings, c.previews, c.pings);
+  return line;
+}
+
 std::string StatsLine(const ServerStatistics& s, std::uint16_t port) {
   char line[320];
   std::snprintf(line, sizeof line,
@@ -100,6 +149,7 @@ int RunHost(const Args& args) {
   SyntheticOptions syntheticOptions;
   std::string relay;
   long long durationSeconds = -1;
+  bool logInput = !SystemInputInjects();
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -146,6 +196,19 @@ int RunHost(const Args& args) {
       options.shareClipboard = true;
     } else if (arg == "--share-audio") {
       options.shareAudio = true;
+    } else if (arg == "--input") {
+      if (!hasValue || (value != "log" && value != "inject")) {
+        std::fprintf(stderr, "tavrix-cli host: --input takes 'log' or 'inject'\n");
+        return 2;
+      }
+      ++i;
+      logInput = value == "log";
+    } else if (arg == "--shared-screens") {
+      if (!hasValue || !ParseMask(value, options.allowedMonitors)) {
+        std::fprintf(stderr, "tavrix-cli host: --shared-screens takes a mask from 0 to 0xFFFFFFFF\n");
+        return 2;
+      }
+      ++i;
     } else if (arg == "--code" || arg == "--source" || arg == "--relay" || arg == "--id") {
       if (!hasValue) {
         std::fprintf(stderr, "tavrix-cli host: %s needs a value\n", arg.c_str());
@@ -206,6 +269,13 @@ int RunHost(const Args& args) {
     };
     deps.monitors = [] { return std::vector<MonitorInfo>{}; };
   }
+  if (logInput) {
+    // Kept nowhere: each event is printed as it would have been sent.
+    deps.inputSink = std::make_shared<RecordingInputSink>(0, [](const InputEvent& event) {
+      PrintLine(InputEventJson(event));
+    });
+    deps.inputPlatform = std::make_shared<LoggedInputPlatform>(CreateSystemInputPlatform(), !synthetic);
+  }
   Server server(std::move(deps));
   server.SetEventHandler([](ServerEvent event, const std::wstring& text) {
     PrintLine(std::string("{\"event\":") + JsonString(ServerEventName(event)) + ",\"text\":" +
@@ -232,6 +302,8 @@ int RunHost(const Args& args) {
 
   const auto start = std::chrono::steady_clock::now();
   auto nextStats = start + std::chrono::seconds(1);
+  auto nextAnnotations = start;
+  std::uint64_t annotationsShown = server.annotations().changeCounter();
   std::wstring relayStatus;
   while (!gStop.load()) {
     if (const std::wstring status = server.RelayStatus(); status != relayStatus) {
@@ -243,6 +315,14 @@ int RunHost(const Args& args) {
     if (now >= nextStats) {
       nextStats += std::chrono::seconds(1);
       PrintLine(StatsLine(server.Statistics(), server.port()));
+    }
+    // What the overlay would show: aged as the home window ages it, printed when it changes.
+    AnnotationStore& annotations = server.annotations();
+    annotations.Expire(static_cast<std::uint64_t>(NowMicros() / 1000));
+    if (now >= nextAnnotations && annotations.changeCounter() != annotationsShown) {
+      annotationsShown = annotations.changeCounter();
+      nextAnnotations = now + std::chrono::milliseconds(100);
+      PrintLine(AnnotationsLine(annotations.Counts()));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
