@@ -13,6 +13,7 @@ const Command kBenchmarks[] = {
     {"hash", "change detection (GB/s) beside memcpy", RunBenchHash},
     {"encode", "JPEG tiles per second per thread count and workload", RunBenchEncode},
     {"relay", "a session through the relay vs direct, and the relay's cost per host and session", RunBenchRelay},
+    {"stream", "host and viewer over loopback: fps, kbit/s, CPU per frame, change-to-screen latency", RunBenchStream},
 };
 
 void PrintBenchUsage(std::FILE* out) {

@@ -24,5 +24,6 @@ int RunBenchFrames(const Args& args);
 int RunBenchHash(const Args& args);
 int RunBenchEncode(const Args& args);
 int RunBenchRelay(const Args& args);
+int RunBenchStream(const Args& args);
 
 }  // namespace tvx::cli
