@@ -391,14 +391,15 @@ void Server::Leave(const std::shared_ptr<Client>& client, bool dropped) {
   client->pointerWake.notify_all();
   if (annotations_->RemoveViewer(client->id)) Raise(ServerEvent::DrawingsChanged);
 
-  if (dropped) client->dropped.store(true);
-  if (client->departed.exchange(true)) return;
-  {
-    // Even a viewer dropped for a missing picture channel may have sent input on its pointer channel.
+  if (!client->inputReleased.exchange(true)) {
+    // Once per viewer, dropped ones included: a pointer channel is read before the other channel
+    // comes, so even a viewer that never joined may hold a key.
     std::lock_guard lock(inputLock_);
     arbiter_.OnViewerLeft(client->id);
   }
-  if (client->dropped.load()) return;
+
+  if (dropped) client->dropped.store(true);
+  if (client->departed.exchange(true) || client->dropped.load()) return;
   Log(kLogInfo, L"%s left", client->name);
   Raise(ServerEvent::ViewerLeft, client->name);
 }

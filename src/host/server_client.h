@@ -39,6 +39,7 @@ struct Server::Client {
   std::atomic<bool> joinAnnounced{false};
   std::atomic<bool> departed{false};  // the departure was handled (announced or dropped)
   std::atomic<bool> dropped{false};   // its second channel never came
+  std::atomic<bool> inputReleased{false};  // what its remote input held was let go
 
   // Owed tiles: touched by the streaming thread only.
   TileSet pending;

@@ -47,6 +47,7 @@ class ServerInput : public ServerTest {
     setup.inputSink = sink_;
     setup.inputPlatform = platform_;
     setup.clockMs = [this] { return clock_.load(); };
+    setup.timings.secondChannelMs = secondChannelMs_;
     if (!monitors.empty()) setup.monitors = [monitors] { return monitors; };
     StartEngine(options, setup);
   }
@@ -122,6 +123,7 @@ class ServerInput : public ServerTest {
   std::shared_ptr<RecordingInputSink> sink_ = std::make_shared<RecordingInputSink>();
   std::shared_ptr<FixedInputPlatform> platform_ = std::make_shared<FixedInputPlatform>();
   std::atomic<std::uint64_t> clock_{10'000};
+  std::uint32_t secondChannelMs_ = 12000;
   std::uint64_t heartbeat_ = 0;
 };
 
@@ -241,6 +243,23 @@ TEST_F(ServerInput, ALeavingOwnerLetsGoOfItsButtonAndTheMouse) {
   ASSERT_TRUE(bo.pointer.Send(msg::kControlMouse, MouseMessage(0.0f, 0.0f, kMouseActionMove)));
   EXPECT_TRUE(Sync(bo).empty());
   EXPECT_EQ(sink_->Take(), (std::vector<InputEvent>{Mouse(0, 0, 0xC001)}));
+}
+
+TEST_F(ServerInput, AViewerDroppedForItsMissingChannelLetsGoOfWhatItHeld) {
+  // Its pointer channel is read before the picture channel comes, so it may already hold a key.
+  secondChannelMs_ = 400;
+  Start(ControlOptions());
+  TestChannel pointer;
+  ASSERT_TRUE(pointer.Open(port_, MakeHello(kPointerChannel, 42, "lonely")));
+  ASSERT_TRUE(pointer.Send(msg::kControlKey, KeyMessage(kVkShift, 0x2A, true)));
+  std::vector<InputEvent> seen;
+  EXPECT_TRUE(Eventually([&] {
+    for (const InputEvent& event : sink_->Take()) seen.push_back(event);
+    return seen.size() >= 2;
+  }));
+  EXPECT_EQ(seen, (std::vector<InputEvent>{Key(kVkShift, 0x2A, 0), Key(kVkShift, 0x2A, 2)}));
+  EXPECT_TRUE(log_.Contains(L"Dropping lonely: only one channel arrived"));
+  EXPECT_EQ(events_.Count(ServerEvent::ViewerLeft), 0u);
 }
 
 TEST_F(ServerInput, ControlOffReleasesWhatIsHeldAndDropsInputSilently) {
