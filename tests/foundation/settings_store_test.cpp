@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/secure_random.h"
 #include "foundation/settings_store.h"
 #include "foundation/text.h"
 #include "support/log_capture.h"
+#include "support/temp_folder.h"
 
 namespace tvx {
 namespace {
@@ -22,18 +22,6 @@ const wchar_t kWarning[] = L"settings file is not valid JSON, starting from defa
 // A fresh folder per test, removed afterwards.
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    unsigned char random[8] = {};
-    ASSERT_TRUE(SecureRandomBytes(random, sizeof random));
-    std::string name = "tvx_settings_";
-    for (unsigned char b : random) name += "0123456789abcdef"[b & 15];
-    dir_ = fs::temp_directory_path() / name;
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
 
   std::wstring PathOf(const char* name) const { return (dir_ / name).wstring(); }
 
@@ -47,7 +35,8 @@ class SettingsStoreTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  fs::path dir_;
+  testing::TempFolder folder_{"tvx_settings_"};
+  const fs::path dir_ = folder_.path();
 };
 
 TEST_F(SettingsStoreTest, LoadAcceptsOnlyAWholeObject) {

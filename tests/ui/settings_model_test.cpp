@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/secure_random.h"
 #include "foundation/text.h"
+#include "support/temp_folder.h"
 #include "ui/settings_model.h"
 
 namespace tvx {
@@ -22,18 +22,6 @@ CodeGenerators FixedCodes() {
 // Loads a store from JSON text through a file, as the windows do.
 class SettingsModelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    unsigned char random[8] = {};
-    ASSERT_TRUE(SecureRandomBytes(random, sizeof random));
-    std::string name = "tvx_model_";
-    for (unsigned char b : random) name += "0123456789abcdef"[b & 15];
-    dir_ = fs::temp_directory_path() / name;
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
 
   SettingsStore StoreWith(const std::string& json) {
     const fs::path path = dir_ / "settings.json";
@@ -46,7 +34,8 @@ class SettingsModelTest : public ::testing::Test {
     return store;
   }
 
-  fs::path dir_;
+  testing::TempFolder folder_{"tvx_model_"};
+  const fs::path dir_ = folder_.path();
 };
 
 TEST(SettingKeys, TableIsSortedAndMatchesWhatTheWindowsWrite) {
