@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli_text.h"
 #include "commands.h"
 #include "foundation/clock.h"
 #include "foundation/log.h"
@@ -84,7 +85,7 @@ int RunBenchEncode(const Args& args) {
   std::int64_t millis = 1000;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--size" && i + 1 < args.size() && std::sscanf(args[i + 1].c_str(), "%ux%u", &width, &height) == 2) {
+    if (a == "--size" && i + 1 < args.size() && ParseSize(args[i + 1], 1, SyntheticSource::kMaxEdge, width, height)) {
       ++i;
     } else if (a == "--threads" && i + 1 < args.size()) {
       maxThreads = static_cast<std::uint32_t>(std::strtoul(args[++i].c_str(), nullptr, 10));

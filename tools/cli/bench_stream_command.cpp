@@ -97,7 +97,7 @@ std::vector<std::string> SplitList(const std::string& text) {
   return items;
 }
 
-bool ParseSize(const std::string& text, ScreenSize& size) {
+bool ParseScreenSize(const std::string& text, ScreenSize& size) {
   static const ScreenSize kNamed[] = {
       {"720p", 1280, 720}, {"1080p", 1920, 1080}, {"1440p", 2560, 1440}, {"4k", 3840, 2160}};
   for (const ScreenSize& named : kNamed) {
@@ -106,14 +106,10 @@ bool ParseSize(const std::string& text, ScreenSize& size) {
       return true;
     }
   }
-  const std::size_t x = text.find('x');
-  long long width = 0;
-  long long height = 0;
-  if (x == std::string::npos || !ParseNumber(text.substr(0, x), kMinEdge, SyntheticSource::kMaxEdge, width) ||
-      !ParseNumber(text.substr(x + 1), kMinEdge, SyntheticSource::kMaxEdge, height)) {
-    return false;
-  }
-  size = {text, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!ParseSize(text, kMinEdge, SyntheticSource::kMaxEdge, width, height)) return false;
+  size = {text, width, height};
   return true;
 }
 
@@ -154,7 +150,7 @@ int ParseArgs(const Args& args, StreamOptions& o) {
   }
   for (const std::string& item : SplitList(sizes)) {
     ScreenSize size;
-    if (!ParseSize(item, size)) {
+    if (!ParseScreenSize(item, size)) {
       std::fprintf(stderr, "tavrix-cli bench stream: unknown size '%s' (720p, 1080p, 1440p, 4k or WxH from %u)\n",
                    item.c_str(), kMinEdge);
       return 2;

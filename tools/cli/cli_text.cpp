@@ -35,4 +35,18 @@ bool ParseNumber(const std::string& text, long long low, long long high, long lo
   return true;
 }
 
+bool ParseSize(const std::string& text, long long minEdge, long long maxEdge, std::uint32_t& width,
+               std::uint32_t& height) {
+  const std::size_t x = text.find('x');
+  long long w = 0;
+  long long h = 0;
+  if (x == std::string::npos || !ParseNumber(text.substr(0, x), minEdge, maxEdge, w) ||
+      !ParseNumber(text.substr(x + 1), minEdge, maxEdge, h)) {
+    return false;
+  }
+  width = static_cast<std::uint32_t>(w);
+  height = static_cast<std::uint32_t>(h);
+  return true;
+}
+
 }  // namespace tvx::cli

@@ -64,16 +64,7 @@ bool ParseSynthetic(const std::string& text, SyntheticOptions& out) {
   // WIDTHxHEIGHT[:WORKLOAD]
   const std::size_t colon = text.find(':');
   const std::string size = text.substr(0, colon);
-  const std::size_t x = size.find('x');
-  if (x == std::string::npos) return false;
-  long long width = 0;
-  long long height = 0;
-  if (!ParseNumber(size.substr(0, x), 1, SyntheticSource::kMaxEdge, width) ||
-      !ParseNumber(size.substr(x + 1), 1, SyntheticSource::kMaxEdge, height)) {
-    return false;
-  }
-  out.width = static_cast<std::uint32_t>(width);
-  out.height = static_cast<std::uint32_t>(height);
+  if (!ParseSize(size, 1, SyntheticSource::kMaxEdge, out.width, out.height)) return false;
   out.workload = SyntheticWorkload::Static;
   out.waitWhenIdle = true;
   if (colon != std::string::npos && !ParseSyntheticWorkload(text.substr(colon + 1), out.workload)) return false;
