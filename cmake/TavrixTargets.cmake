@@ -35,3 +35,24 @@ function(tvx_test name)
     add_dependencies(tvx_engine_tests ${name})
   endif()
 endfunction()
+
+# tvx_console_manifest(TARGET NAME DESCRIPTION)
+# Gives a Windows command-line program its manifest: no elevation, the supported systems, long
+# paths and the UTF-8 active code page, so text the program hands to ANSI functions stays intact.
+function(tvx_console_manifest target name description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(TVX_MANIFEST_NAME "${name}")
+  set(TVX_MANIFEST_DESCRIPTION "${description}")
+  set(TVX_MANIFEST_VERSION "6.4.1.0")
+  set(TVX_MANIFEST_FILE "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/program.manifest.in ${TVX_MANIFEST_FILE} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/program_manifest.rc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc)
+  if(MSVC)
+    # The manifest comes from the resource above, not from the linker.
+    target_link_options(${target} PRIVATE /MANIFEST:NO)
+  endif()
+endfunction()

@@ -10,12 +10,16 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target tavrix-cli
 export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all
 sh scripts/wine-prefix.sh
+# The prefix's wineserver outlives every program on purpose (tests start faster); here nothing
+# else uses it, so it goes when Tavrix ends, Ctrl+C included.
+trap 'wineserver -k 2>/dev/null || true' EXIT
 if [ $# -eq 0 ]; then
   if [ -n "${DISPLAY:-}" ]; then
     set -- host --source screen
   else
     set -- host --source synthetic:1920x1080:typing
   fi
-  echo "Sharing on port 7788; watch with: build/native/tools/cli/tavrix-cli view 127.0.0.1 (Ctrl+C stops)"
+  echo "Sharing on port 7788 (Ctrl+C stops). Watch it from another terminal with:"
+  echo "  WINEPREFIX=$WINEPREFIX wine build/windows/tools/cli/tavrix-cli.exe view 127.0.0.1 --save picture.bmp"
 fi
-exec wine build/windows/tools/cli/tavrix-cli.exe "$@"
+wine build/windows/tools/cli/tavrix-cli.exe "$@"

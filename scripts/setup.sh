@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ git
+  python3                                       # the fuzzing script's seed generator
   clang libclang-rt-14-dev                      # fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth                        # Windows build's tests and tools

@@ -1,8 +1,9 @@
 #include "bmp_file.h"
 
 #include <cstdio>
-#include <memory>
 #include <vector>
+
+#include "foundation/command_line.h"
 
 namespace tvx::cli {
 namespace {
@@ -51,7 +52,7 @@ bool SaveBmp24(const std::string& path, const std::uint8_t* bgra, std::uint32_t 
     }
     file.insert(file.end(), static_cast<std::size_t>(rowBytes - static_cast<std::uint64_t>(width) * 3), 0);
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+  const StdioFile f = OpenStdioFile(path, "wb");
   if (!f) return false;
   return std::fwrite(file.data(), 1, file.size(), f.get()) == file.size();
 }

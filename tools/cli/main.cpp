@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "foundation/command_line.h"
 #include "foundation/log.h"
 
 namespace tvx::cli {
@@ -29,18 +30,20 @@ void PrintUsage(std::FILE* out) {
 int main(int argc, char** argv) {
   using namespace tvx::cli;
   std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
-  if (argc < 2) {
+  tvx::UseUtf8Console();
+  const Args all = tvx::CommandLineArguments(argc, argv);
+  if (all.empty()) {
     PrintUsage(stderr);
     return 2;
   }
-  const std::string name = argv[1];
+  const std::string& name = all[0];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(stdout);
     return 0;
   }
   for (const Command& c : kCommands) {
     if (name == c.name) {
-      Args args(argv + 2, argv + argc);
+      const Args args(all.begin() + 1, all.end());
       return c.run(args);
     }
   }

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <asio.hpp>
 
+#include "foundation/command_line.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "relay_server.h"
@@ -39,9 +41,11 @@ bool ParseNumber(const char* text, unsigned long long max, unsigned long long* o
 
 int main(int argc, char** argv) {
   tvx::relay::RelayOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+  tvx::UseUtf8Console();
+  const std::vector<std::string> args = tvx::CommandLineArguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const char* value = i + 1 < args.size() ? args[i + 1].c_str() : nullptr;
     unsigned long long number = 0;
     if (arg == "--help" || arg == "-h") {
       PrintUsage(stdout);
