@@ -1,8 +1,6 @@
 // The program's command line as UTF-8, and a console that shows UTF-8 output as written.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,13 +13,5 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Lets a console show the UTF-8 lines the program writes (a no-op where that is already so).
 void UseUtf8Console();
-
-struct StdioFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using StdioFile = std::unique_ptr<std::FILE, StdioFileCloser>;
-
-// fopen for a UTF-8 path: on Windows through the wide function, so any file name opens.
-StdioFile OpenStdioFile(const std::string& utf8Path, const char* mode);
 
 }  // namespace tvx

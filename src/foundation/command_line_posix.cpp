@@ -9,8 +9,4 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 void UseUtf8Console() {}
 
-StdioFile OpenStdioFile(const std::string& utf8Path, const char* mode) {
-  return StdioFile(std::fopen(utf8Path.c_str(), mode));
-}
-
 }  // namespace tvx

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "foundation/command_line.h"
 #include "foundation/text.h"
 
@@ -29,10 +31,6 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 void UseUtf8Console() {
   // Only matters when the output is a console; pipes and files get the bytes as they are.
   ::SetConsoleOutputCP(CP_UTF8);
-}
-
-StdioFile OpenStdioFile(const std::string& utf8Path, const char* mode) {
-  return StdioFile(::_wfopen(Utf8ToWide(utf8Path).c_str(), Utf8ToWide(mode).c_str()));
 }
 
 }  // namespace tvx

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "foundation/command_line.h"
+#include "foundation/stdio_file.h"
 
 namespace tvx::cli {
 namespace {
