@@ -19,21 +19,7 @@ run() {
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-wait_for_line() {  # FILE PATTERN SECONDS
-  for _ in $(seq 1 $(($3 * 10))); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 30000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-}
+source "$(dirname "$0")/../support/session_helpers.sh"
 
 folder='Réglages ñ 日本'
 mkdir -p "$work/$folder"
