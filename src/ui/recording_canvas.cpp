@@ -140,7 +140,7 @@ float RecordingCanvas::Width(std::wstring_view text, float size) {
   return static_cast<float>(units) * size * kAdvance;
 }
 
-void RecordingCanvas::DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+void RecordingCanvas::DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
                                std::uint32_t colour) {
   DrawOp& op = Record(DrawOp::Kind::Text);
   op.text = std::wstring(text);
