@@ -26,3 +26,7 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The Windows build's JPEG library: libjpeg-turbo from Debian's source package, cross-compiled
+# once into build/deps/libjpeg-turbo-mingw (the script returns at once when it is there).
+"$(dirname "$0")/libjpeg-turbo-mingw.sh"

@@ -11,6 +11,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "jpeg_option.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -54,7 +55,8 @@ const char kHostUsage[] =
     "  --source SOURCE       'screen' (default) or synthetic:WIDTHxHEIGHT[:static|typing|scroll|video]\n"
     "  --relay HOST[:PORT]   relay server (its port defaults to the sharing port)\n"
     "  --id ID               this host's relay ID\n"
-    "  --duration SECONDS    stop after this long (stdin is then not watched)\n";
+    "  --duration SECONDS    stop after this long (stdin is then not watched)\n"
+    "  --jpeg turbo|wic      JPEG encoder: libjpeg-turbo (default) or the imaging component's (Windows)\n";
 
 std::atomic<bool> gStop{false};
 
@@ -141,6 +143,7 @@ int RunHost(const Args& args) {
   std::string relay;
   long long durationSeconds = -1;
   bool logInput = !SystemInputInjects();
+  JpegCodecChoice jpeg = JpegCodecChoice::Turbo;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -194,6 +197,9 @@ int RunHost(const Args& args) {
       }
       ++i;
       logInput = value == "log";
+    } else if (arg == "--jpeg") {
+      if (!ParseJpegOption("host", hasValue, value, jpeg)) return 2;
+      ++i;
     } else if (arg == "--shared-screens") {
       if (!hasValue || !ParseMask(value, options.allowedMonitors)) {
         std::fprintf(stderr, "tavrix-cli host: --shared-screens takes a mask from 0 to 0xFFFFFFFF\n");
@@ -254,6 +260,7 @@ int RunHost(const Args& args) {
   ComApartment apartment;
 
   ServerDependencies deps;
+  deps.encoderFactory = JpegEncoderFactoryFor(jpeg);
   if (synthetic) {
     deps.makeCapture = [syntheticOptions] {
       return std::make_unique<ScreenCapture>(std::make_unique<SyntheticSource>(syntheticOptions));
