@@ -14,6 +14,7 @@
 #include "loopback.h"
 #include "net/name_resolver.h"
 #include "support/fake_resolvers.h"
+#include "support/silent_listener.h"
 #include "net/dial.h"
 #include "net/listener.h"
 
@@ -21,6 +22,7 @@ namespace tvx {
 namespace {
 
 using testing::ListenLoopback;
+using testing::SilentListener;
 using namespace std::chrono_literals;
 
 constexpr auto kHangGuard = 10s;
@@ -35,31 +37,6 @@ std::uint16_t UnusedLoopbackPort() {
   probe.Close();
   return port;
 }
-
-// A loopback listener that never accepts, with its queue filled, so that a further connect is
-// never answered: the stand-in for a host that drops packets, without leaving the computer.
-class SilentListener {
- public:
-  SilentListener() {
-    EXPECT_TRUE(ListenLoopback(listener_, false, 0));
-    for (int i = 0; i < 16; ++i) {
-      auto c = std::make_shared<Connection>();
-      std::wstring error;
-      if (!Dial(*c, L"127.0.0.1", listener_.Port(), 300, error)) {
-        full_ = error == L"Connection timed out. Is the other side sharing yet?";
-        break;
-      }
-      queued_.push_back(c);
-    }
-  }
-  bool full() const { return full_; }
-  std::uint16_t port() const { return listener_.Port(); }
-
- private:
-  Listener listener_;
-  std::vector<std::shared_ptr<Connection>> queued_;
-  bool full_ = false;
-};
 
 TEST(DialTest, ConnectsToLoopbackListenersOfBothFamilies) {
   std::vector<bool> families{false};
