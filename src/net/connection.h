@@ -58,9 +58,7 @@ class Connection {
   // sent a header that covers them with SendHeaderLocked.
   bool SendRaw(const void* data, std::uint64_t length);
   bool SendHeaderLocked(std::uint16_t type, std::uint16_t flags, std::uint32_t length);
-  [[nodiscard]] std::unique_lock<std::timed_mutex> LockSending() {
-    return std::unique_lock<std::timed_mutex>(sendLock_);
-  }
+  [[nodiscard]] std::unique_lock<std::mutex> LockSending() { return std::unique_lock<std::mutex>(sendLock_); }
   // SendFrame for a caller that must not be held up: gives up (false) when the frame is not out
   // within `ms`, the wait for the send lock included. A frame given up half-way leaves a broken
   // stream, so the caller then ends the connection (a last goodbye before a shutdown).
@@ -116,7 +114,7 @@ class Connection {
 
   SocketSlot socket_;
   std::atomic<std::uint8_t> closing_{0};
-  std::timed_mutex sendLock_;
+  std::mutex sendLock_;
   std::atomic<std::uint64_t> bytesSent_{0};
   std::atomic<std::uint32_t> receiveTimeoutMs_{0};
   std::atomic<std::uint32_t> sendTimeoutMs_{0};

@@ -323,7 +323,7 @@ TEST(ConnectionTest, SendFrameWithinGivesUpInTime) {
     // It goes out at once while nothing is in the way.
     ASSERT_TRUE(pair.dialed->SendFrameWithin(3, 0, nullptr, 0, 200));
     const std::vector<std::uint8_t> payload(kMaxSocketCall);
-    std::unique_lock<std::timed_mutex> held;
+    std::unique_lock<std::mutex> held;
     if (block == Block::kLockHeld) {
       held = pair.dialed->LockSending();
     } else {
