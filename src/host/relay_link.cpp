@@ -67,6 +67,8 @@ void RelayLink::Run() {
   while (running_.load() != 0) {
     auto control = std::make_shared<Connection>();
     {
+      // Published under the lock that Stop takes, and Dial keeps a shutdown that comes before it
+      // starts: whichever of the two comes first, Stop never waits out a dial.
       std::lock_guard lock(mutex_);
       if (running_.load() == 0) break;
       control_ = control;
@@ -89,7 +91,8 @@ void RelayLink::Run() {
 
 bool RelayLink::Attempt(const std::shared_ptr<Connection>& control) {
   std::wstring error;
-  if (!Dial(*control, target_.server, target_.port, timings_.dialTimeoutMs, error)) {
+  NameResolver& resolver = resolver_ ? *resolver_ : SystemNameResolver();
+  if (!Dial(*control, target_.server, target_.port, timings_.dialTimeoutMs, error, resolver)) {
     if (running_.load() == 0) return false;
     const std::wstring status = L"Relay unreachable: " + error;
     Log(kLogWarning, L"Relay connect failed: %s", status);

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "net/connection.h"
+#include "net/name_resolver.h"
 
 namespace tvx {
 
@@ -52,11 +53,14 @@ class RelayLink {
 
   void SetStatusHandler(StatusHandler handler);
   void SetTimings(Timings timings) { timings_ = timings; }
+  // The resolver for the relay server's name (default: the system's); tests use fakes. Before Start.
+  void SetResolver(std::shared_ptr<NameResolver> resolver) { resolver_ = std::move(resolver); }
 
   // Starts the link's thread (status "Connecting to the relay..."); an empty server name sets an
   // empty status and starts nothing.
   void Start(RelayTarget target);
   // Shuts the control connection down at once and joins the link's and the dial-backs' threads.
+  // Returns within about 100 ms in every state, also while the relay's name is looked up or dialed.
   void Stop();
 
   std::wstring StatusText() const;
@@ -74,6 +78,7 @@ class RelayLink {
 
   DialBackHandler dialBack_;
   Timings timings_;
+  std::shared_ptr<NameResolver> resolver_;
   RelayTarget target_;
 
   std::atomic<std::uint8_t> running_{0};

@@ -74,7 +74,7 @@ bool Server::Start(const ShareOptions& options, std::wstring& error) {
   monitorChange_.store(0);
   stopping_.store(0);
 
-  if (!Listen(listener_, copy.port, error)) return false;
+  if (!Listen(listener_, copy.port, error, copy.listenOn)) return false;
 
   capture_ = deps_.makeCapture();
   if (!capture_ || !OpenCapture(copy, copy.halfResolution ? 2 : 1, error)) {

@@ -18,7 +18,9 @@
 #include "net/picture_messages.h"
 #include "net/relay_messages.h"
 #include "relay_server.h"
+#include "support/fake_resolvers.h"
 #include "support/log_capture.h"
+#include "support/silent_listener.h"
 
 namespace tvx {
 namespace {
@@ -181,7 +183,7 @@ TEST(RelayLink, RefusalIsShownAndADroppedRelayIsRejoined) {
 TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
   Listener closed;  // a port that was just free: nothing listens there
   std::wstring error;
-  ASSERT_TRUE(Listen(closed, 0, error));
+  ASSERT_TRUE(Listen(closed, 0, error, ListenScope::kLoopback));
   const std::uint16_t port = closed.Port();
   closed.Close();
 
@@ -201,7 +203,7 @@ TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
 TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
   Listener fake;
   std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error));
+  ASSERT_TRUE(Listen(fake, 0, error, ListenScope::kLoopback));
   std::atomic<int> dialBacks{0};
   RelayLink link([&](std::shared_ptr<Connection>) { ++dialBacks; });
   link.Start(Target(fake.Port()));
@@ -250,7 +252,7 @@ TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
   // Something that answers the status request with 12 bytes is not a relay.
   Listener fake;
   std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error));
+  ASSERT_TRUE(Listen(fake, 0, error, ListenScope::kLoopback));
   std::thread server([&] {
     sock::Handle socket = sock::kInvalid;
     std::wstring address;
@@ -276,6 +278,47 @@ TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
   result = ProbeRelay(nothing, L"127.0.0.1", port);
   EXPECT_EQ(result.state, RelayProbeResult::State::Unreachable);
   EXPECT_EQ(RelayProbeText(result), L"cannot be reached");
+}
+
+// Stopping the share stops the link at once also while the relay's name is looked up (a name
+// server that never answers) or its address dialed (a relay that drops packets), and also when
+// the stop comes just as an attempt begins.
+TEST(RelayLink, StopIsImmediateWhileTheRelayIsLookedUpOrDialed) {
+  constexpr auto kQuickStop = 1s;
+  {
+    SCOPED_TRACE("looking up the relay's name");
+    auto resolver = std::make_shared<testing::SilentResolver>();
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.SetResolver(resolver);
+    link.Start(RelayTarget{L"relay.example", 7788, "123456789", "DESK"});
+    for (int i = 0; i < 200 && resolver->Started() == 0; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(resolver->Started(), 1u);
+    std::this_thread::sleep_for(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+    EXPECT_EQ(resolver->Abandoned(), 1u);
+  }
+  testing::SilentListener silent;
+  if (!silent.full()) GTEST_SKIP() << "this system answers connects beyond a full backlog";
+  {
+    SCOPED_TRACE("dialing a relay that drops packets");
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.Start(Target(silent.port()));
+    std::this_thread::sleep_for(300ms);
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+  }
+  for (int i = 0; i < 30; ++i) {
+    SCOPED_TRACE(i);
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.Start(Target(silent.port()));
+    if (i % 2 == 1) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    ASSERT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+  }
 }
 
 }  // namespace

@@ -105,6 +105,7 @@ class ServerTest : public ::testing::Test {
   ShareOptions Options() const {
     ShareOptions options;
     options.port = 0;
+    options.listenOn = ListenScope::kLoopback;
     options.frameRate = 30;
     options.maxViewers = 8;
     return options;
