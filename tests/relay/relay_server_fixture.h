@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <memory>
@@ -34,7 +35,13 @@ class RelayServerTest : public ::testing::Test {
   }
 
   void SetUp() override { StartRelay(TestOptions()); }
-  void TearDown() override { StopRelay(); }
+  void TearDown() override {
+    StopRelay();
+    // The relay's log tells what went wrong; on Windows it goes nowhere else a test run shows.
+    if (HasFailure()) {
+      for (const auto& entry : log_.Entries()) std::printf("  relay log: %s\n", WideToUtf8(entry.message).c_str());
+    }
+  }
 
   void StartRelay(const RelayOptions& options) {
     io_ = std::make_unique<asio::io_context>(1);

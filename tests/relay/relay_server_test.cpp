@@ -204,7 +204,7 @@ TEST_F(RelayServerTest, CarriedSessionWhoseViewerStopsReadingIsHeldBackThenDropp
   });
   const bool dropped = EventuallyOnRelay([&] { return server_->trackedConnections() == 3; }, 10000ms);
   streamer.join();  // the relay closed the host's side too, or the send timed out
-  EXPECT_TRUE(dropped);
+  EXPECT_TRUE(dropped) << OnRelay([&] { return server_->trackedConnections(); }) << " connections left";
   EXPECT_TRUE(log_.Contains(L"it has taken nothing it was sent for"));
   // What the host got off its hands is what the sockets buffer, not what it could send.
   EXPECT_LT(sent.load(), 128u << 20);
@@ -254,7 +254,7 @@ TEST_F(RelayServerTest, ClaimWhoseGreetingCannotBePassedOnReleasesBothSides) {
   release.set_value();
 
   EXPECT_TRUE(EventuallyOnRelay([&] { return server_->trackedConnections() == 1; }))
-      << "the control link alone should be left";
+      << "the control link alone should be left, not " << OnRelay([&] { return server_->trackedConnections(); });
   EXPECT_TRUE(log_.Contains(L"could not be passed on"));
   EXPECT_FALSE(viewer->ReceiveFrame(header, payload));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <optional>
 
 #include "foundation/log.h"
 #include "foundation/secure_random.h"
@@ -67,6 +68,9 @@ struct RelayServer::Link {
   void Close() {
     closed = true;
     asio::error_code ignored;
+    // Pending operations end now: under Wine, closing alone does not wake a socket whose send is
+    // stuck on a peer that does not read.
+    socket.cancel(ignored);
     socket.shutdown(tcp::socket::shutdown_both, ignored);
     socket.close(ignored);
     wake.cancel();
@@ -172,14 +176,23 @@ void RelayServer::Stop() {
 }
 
 awaitable<void> RelayServer::AcceptLoop(Listening& listening) {
+  std::optional<tcp::socket> gated;  // held back by acceptGate, as if still queued at the listener
   while (!stopped_) {
     asio::error_code ec;
     tcp::socket socket(io_);
     if (options_.acceptGate) {
-      co_await listening.acceptor.async_wait(tcp::acceptor::wait_read, asio::redirect_error(use_awaitable, ec));
+      if (!gated) {
+        tcp::socket arrived = co_await listening.acceptor.async_accept(asio::redirect_error(use_awaitable, ec));
+        if (!ec) gated.emplace(std::move(arrived));
+      }
       if (!ec) ec = options_.acceptGate();
+      if (!ec) {
+        socket = std::move(*gated);
+        gated.reset();
+      }
+    } else {
+      socket = co_await listening.acceptor.async_accept(asio::redirect_error(use_awaitable, ec));
     }
-    if (!ec) socket = co_await listening.acceptor.async_accept(asio::redirect_error(use_awaitable, ec));
     if (stopped_ || ec == asio::error::operation_aborted) co_return;
     if (ec && IsAboutThatConnection(ec)) continue;
     if (ec) {

@@ -31,9 +31,9 @@ struct RelayOptions {
   std::size_t maxQueuedBytes = 64 * 1024;
   // A connection that takes none of what is being written to it for this long is dropped.
   std::chrono::milliseconds writeStallTimeout{60000};
-  // When set, asked each time a connection waits to be accepted: an error it returns is taken as
-  // that accept's result and the connection stays queued, as when the process is out of
-  // descriptors. Tests stand in for such a process with it.
+  // When set, asked each time a connection has arrived to be accepted: an error it returns is
+  // taken as that accept's result and the connection is held back for the next try, as when the
+  // process is out of descriptors. Tests stand in for such a process with it.
   std::function<asio::error_code()> acceptGate;
 };
 
