@@ -7,8 +7,15 @@
 
 namespace tvx {
 
+// Where the host listens for viewers.
+enum class ListenAddresses : std::uint8_t {
+  Every,     // every local address, IPv4 and IPv6
+  Loopback,  // 127.0.0.1 only: tests and tools that must stay on this computer
+};
+
 struct ShareOptions {
   std::uint16_t port = 7788;
+  ListenAddresses listenOn = ListenAddresses::Every;
   std::string code;         // access code viewers must give; empty accepts any code
   std::string relayServer;  // empty: no relay
   std::uint16_t relayPort = 7788;
