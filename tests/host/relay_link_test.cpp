@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/format.h"
 #include "foundation/text.h"
 #include "host/relay_backoff.h"
 #include "host/relay_probe.h"
@@ -17,7 +18,7 @@
 #include "net/listener.h"
 #include "net/picture_messages.h"
 #include "net/relay_messages.h"
-#include "relay_server.h"
+#include "running_relay.h"
 #include "support/fake_resolvers.h"
 #include "support/log_capture.h"
 #include "support/silent_listener.h"
@@ -26,6 +27,7 @@ namespace tvx {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::RunningRelay;
 
 TEST(RelayBackoff, DoublesToFifteenSecondsAndStartsOver) {
   RelayBackoff backoff;
@@ -35,32 +37,6 @@ TEST(RelayBackoff, DoublesToFifteenSecondsAndStartsOver) {
   EXPECT_EQ(backoff.NextDelayMs(), 2000u);
   EXPECT_EQ(backoff.NextDelayMs(), 4000u);
 }
-
-// A relay server on its own thread, on a loopback port that can be reused after a restart.
-class RunningRelay {
- public:
-  explicit RunningRelay(std::uint16_t port = 0) {
-    relay::RelayOptions options;
-    options.bind = "127.0.0.1";
-    options.port = port;
-    server_ = std::make_unique<relay::RelayServer>(io_, options);
-    std::string error;
-    started_ = server_->Start(&error);
-    thread_ = std::thread([this] { io_.run(); });
-  }
-  ~RunningRelay() {
-    asio::post(io_, [this] { server_->Stop(); });
-    thread_.join();
-  }
-  bool started() const { return started_; }
-  std::uint16_t port() const { return server_->port(); }
-
- private:
-  asio::io_context io_{1};
-  std::unique_ptr<relay::RelayServer> server_;
-  std::thread thread_;
-  bool started_ = false;
-};
 
 // Remembers every status the link reports and lets a test wait for one.
 class StatusLog {
@@ -88,6 +64,18 @@ class StatusLog {
   std::wstring last_;
   bool ready_ = false;
 };
+
+// A listener on 127.0.0.1 at a port the system picks, standing in for a relay.
+bool ListenLoopback(Listener& listener) {
+  const sock::Handle s = sock::Create(sock::FamilyIpv4(), sock::StreamType(), sock::TcpProtocol());
+  if (s == sock::kInvalid) return false;
+  if (sock::BindLoopback(s, false, 0) != 0 || sock::Listen(s, 8) != 0) {
+    sock::Close(s);
+    return false;
+  }
+  listener.Attach(s);
+  return true;
+}
 
 RelayTarget Target(std::uint16_t port, const std::string& id = "123456789") {
   return RelayTarget{L"127.0.0.1", port, id, "DESK"};
@@ -182,8 +170,7 @@ TEST(RelayLink, RefusalIsShownAndADroppedRelayIsRejoined) {
 
 TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
   Listener closed;  // a port that was just free: nothing listens there
-  std::wstring error;
-  ASSERT_TRUE(Listen(closed, 0, error, ListenScope::kLoopback));
+  ASSERT_TRUE(ListenLoopback(closed));
   const std::uint16_t port = closed.Port();
   closed.Close();
 
@@ -202,8 +189,7 @@ TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
 // A fake relay that registers the host and then sends what the test scripts.
 TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
   Listener fake;
-  std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error, ListenScope::kLoopback));
+  ASSERT_TRUE(ListenLoopback(fake));
   std::atomic<int> dialBacks{0};
   RelayLink link([&](std::shared_ptr<Connection>) { ++dialBacks; });
   link.Start(Target(fake.Port()));
@@ -239,6 +225,88 @@ TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
   link.Stop();
 }
 
+// A fake relay that registers the host and then floods it with tickets while every dial-back is
+// held up in admission: the threads stay capped, the queue bounded, and every queued ticket is
+// served once admission moves again.
+TEST(RelayLink, ATicketFloodIsServedByAFewThreadsAndABoundedQueue) {
+  Listener fake;
+  ASSERT_TRUE(ListenLoopback(fake));
+  testing::LogCapture log;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool release = false;
+  int inAdmission = 0;
+  int mostAtOnce = 0;
+  int served = 0;
+  RelayLink link([&](std::shared_ptr<Connection>) {
+    std::unique_lock lock(mutex);
+    mostAtOnce = std::max(mostAtOnce, ++inAdmission);
+    changed.notify_all();
+    changed.wait(lock, [&] { return release; });
+    --inAdmission;
+    ++served;
+    changed.notify_all();
+  });
+  link.Start(Target(fake.Port()));
+
+  sock::Handle socket = sock::kInvalid;
+  std::wstring address;
+  ASSERT_EQ(fake.Accept(socket, address), Listener::AcceptResult::kAccepted);
+  Connection control(socket);
+  control.SetReceiveTimeout(3000);
+  FrameHeader header;
+  Bytes payload;
+  ASSERT_TRUE(control.ReceiveFrame(header, payload));
+  ASSERT_TRUE(control.SendFrame(msg::kRelayRegistered, 0, nullptr, 0));
+
+  // The relay's side of every dial-back: accepted and held open.
+  std::atomic<bool> stopAccepting{false};
+  std::vector<std::unique_ptr<Connection>> dialBacks;
+  std::thread acceptor([&] {
+    while (!stopAccepting.load()) {
+      sock::Handle s = sock::kInvalid;
+      std::wstring peer;
+      if (fake.Accept(s, peer) == Listener::AcceptResult::kAccepted) dialBacks.push_back(std::make_unique<Connection>(s));
+    }
+  });
+
+  const std::size_t cap = RelayLink::kMaxDialBackThreads;
+  const std::size_t queue = RelayLink::kMaxQueuedTickets;
+  const std::size_t flood = cap + queue + 40;
+  for (std::uint64_t ticket = 1; ticket <= flood; ++ticket) {
+    const Bytes frame = Encode(RelayTicket{ticket});
+    ASSERT_TRUE(control.SendFrame(msg::kRelayTicket, 0, frame.data(), 8));
+  }
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return inAdmission == static_cast<int>(cap); }));
+  }
+  // Tickets that came while the threads were still picking theirs up may have been queued too.
+  const std::size_t atLeastRefused = flood - cap - queue;
+  for (int i = 0; i < 500 && log.Count(L"tickets are already waiting") < atLeastRefused; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  const std::size_t refused = log.Count(L"tickets are already waiting");
+  EXPECT_GE(refused, atLeastRefused);
+  EXPECT_LE(refused, flood - queue);
+  EXPECT_TRUE(log.Contains(FormatText(L"Relay ticket %llu refused: %u tickets are already waiting",
+                                      static_cast<unsigned long long>(flood), static_cast<unsigned>(queue))));
+  {
+    std::unique_lock lock(mutex);
+    EXPECT_EQ(mostAtOnce, static_cast<int>(cap));
+    release = true;
+    changed.notify_all();
+    // Every ticket that was not refused is served, still by at most `cap` threads at once.
+    EXPECT_TRUE(changed.wait_for(lock, 20s, [&] { return served == static_cast<int>(flood - refused); }));
+    EXPECT_EQ(mostAtOnce, static_cast<int>(cap));
+  }
+  link.Stop();
+  stopAccepting.store(true);
+  fake.Shutdown();  // wakes the acceptor
+  acceptor.join();
+}
+
 TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
   {
     RunningRelay relay;
@@ -251,8 +319,7 @@ TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
 
   // Something that answers the status request with 12 bytes is not a relay.
   Listener fake;
-  std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error, ListenScope::kLoopback));
+  ASSERT_TRUE(ListenLoopback(fake));
   std::thread server([&] {
     sock::Handle socket = sock::kInvalid;
     std::wstring address;

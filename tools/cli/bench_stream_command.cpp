@@ -365,7 +365,8 @@ bool RunCase(const StreamOptions& o, const ScreenSize& size, SyntheticWorkload w
 
   ShareOptions share;
   share.port = 0;
-  share.code = MakeAccessCode();  // the listener is open on every address while the case runs
+  share.listenOn = ListenScope::kLoopback;  // the viewer is in this process
+  share.code = MakeAccessCode();
   share.maxViewers = 1;
   share.quality = o.quality;
   share.frameRate = o.frameRate;

@@ -38,6 +38,7 @@ const char kHostUsage[] =
     "Exit code 0 after a clean stop, 1 when sharing could not start, 2 for wrong usage.\n"
     "\n"
     "  --port N              TCP port to listen on (default 7788; 0 picks a free one)\n"
+    "  --loopback            listen on 127.0.0.1 only (default: every address)\n"
     "  --code CODE           access code viewers must give (default: any code)\n"
     "  --max-viewers N       viewer limit, 1 to 8 (default 4)\n"
     "  --quality Q           JPEG quality 5 to 100 (default 62)\n"
@@ -180,6 +181,8 @@ int RunHost(const Args& args) {
     } else if (arg == "--duration") {
       if (!numberArg(0, 86400 * 365)) return 2;
       durationSeconds = number;
+    } else if (arg == "--loopback") {
+      options.listenOn = ListenScope::kLoopback;
     } else if (arg == "--half") {
       options.halfResolution = true;
     } else if (arg == "--compress-colour") {
