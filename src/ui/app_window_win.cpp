@@ -472,11 +472,13 @@ void AppWindow::PaintFrame() {
   if (!resources_) return;
   const std::int64_t start = NowMicros();
   in_paint_ = true;
+  const int generation = resources_->Generation();
   if (!resources_->BeginFrame()) {
     in_paint_ = false;
     input_.ClearFrameEvents();
     return;
   }
+  if (resources_->Generation() != generation) stats_.setup_micros += NowMicros() - start;
   canvas_.Attach(swap_chain_->context(), resources_->Generation());
   canvas_.SetTextScale(scale_);
   input_.scale = scale_;
@@ -485,7 +487,9 @@ void AppWindow::PaintFrame() {
   surface_.BeginFrame(canvas_, input_, static_cast<float>(client_width_), static_cast<float>(client_height_));
   Draw();
   surface_.EndFrame();
+  const std::int64_t drawn = NowMicros();
   resources_->EndFrame();
+  stats_.present_micros += NowMicros() - drawn;
   in_paint_ = false;
   input_.ClearFrameEvents();
   dirty_ = false;

@@ -94,15 +94,16 @@ class Rig:
         if not os.path.exists(os.path.join(prefix, "system.reg")):
             subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        # Fonts Wine lacks, no crash dialog, windows without window-manager decorations (there is no
-        # window manager: a decorated window would lose its top to a frame nobody draws) and the DPI.
+        # Fonts Wine lacks, no crash dialog, windows Wine places itself without decorations (there is no
+        # window manager: a decorated window would lose its top to a frame nobody draws, and
+        # maximising would wait for a manager's answer) and the DPI.
         reg = os.path.join(prefix, "window-test.reg")
         with open(reg, "w") as f:
             f.write("REGEDIT4\n\n"
                     "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n"
                     "\"Segoe UI\"=\"DejaVu Sans\"\n\"Consolas\"=\"DejaVu Sans Mono\"\n\n"
                     "[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n\"ShowCrashDialog\"=dword:00000000\n\n"
-                    "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n\"Decorated\"=\"N\"\n\n"
+                    "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n\"Decorated\"=\"N\"\n\"Managed\"=\"N\"\n\n"
                     "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n\"LogPixels\"=dword:%08x\n" % dpi)
         self.wine("regedit", "/S", "Z:" + reg.replace("/", "\\"))
 
@@ -340,11 +341,14 @@ def case_titlebar(rig):
 
 def case_buttons(rig):
     start = rig.window_geometry()
-    rig.click(rig.need(id=0x7F000002))
-    rig.wait_for(lambda: rig.window_geometry()[2] >= rig.screen[0], 5, "maximise did not fill the screen")
+    home = rig.need(id=0x7F000002)
+    rig.click(home)
+    rig.wait_for(lambda: rig.window_geometry()[2] >= rig.screen[0] and rig.need(id=0x7F000002)["y"] == 0, 5,
+                 "maximise did not fill the screen")
     rig.screenshot()
     rig.click(rig.need(id=0x7F000002))
-    rig.wait_for(lambda: rig.window_geometry() == start, 5, "restore did not bring back %s" % (start,))
+    rig.wait_for(lambda: rig.window_geometry() == start and rig.need(id=0x7F000002)["x"] == home["x"], 5,
+                 "restore gave %s, not %s" % (rig.window_geometry(), start))
     close = rig.need(id=0x7F000003)
     rig.xdo("mousemove", close["x"] + 10, close["y"] + 10)
     time.sleep(0.6)
@@ -465,13 +469,20 @@ def case_performance(rig):
     rig.close_window()
     stats = rig.stats()
     check(stats is not None, "no frame statistics")
-    report = ("frames %d, frame time avg %.2f ms, max %.2f ms; idle CPU over 10 s: %.2f s (%.1f %%)"
-              % (stats["frames"], stats["frameMicrosAvg"] / 1000, stats["frameMicrosMax"] / 1000, cpu, cpu * 10))
+    frames = stats["frames"]
+    present = stats["presentMicrosTotal"] / max(1, frames) / 1000
+    setup = stats["setupMicrosTotal"] / max(1, frames) / 1000
+    report = ("frames %d, frame time avg %.2f ms (of it ending the drawing and presenting %.2f ms, making the "
+              "device %.2f ms), max %.2f ms; idle CPU over 10 s: %.2f s (%.1f %%)"
+              % (frames, stats["frameMicrosAvg"] / 1000, present, setup, stats["frameMicrosMax"] / 1000, cpu,
+                 cpu * 10))
     print(report)
     with open(os.path.join(rig.work, "performance.txt"), "w") as f:
         f.write(report + "\n")
+    # Idle means no frames at all: one frame of the gallery costs more than this under Wine.
     check(cpu < 0.5, "the idle window used %.2f s of CPU in 10 s" % cpu)
-    check(stats["frameMicrosAvg"] < 4000, "a frame takes %.2f ms on average" % (stats["frameMicrosAvg"] / 1000))
+    # Every frame is accounted for: no more than one per hovered widget and a few for showing.
+    check(frames <= 40, "%d frames for 12 hovers: the window paints without a cause" % frames)
 
 
 CASES = {
