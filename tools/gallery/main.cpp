@@ -6,7 +6,7 @@
 // --trace FILE     append the interface trace (one JSON line per change of the widgets, screen
 //                  pixels; also TAVRIX_UI_TRACE=FILE) and, when the window closes, a line with its frame statistics
 // --settings FILE  restore the window placement from FILE and save it there when the window closes
-// --fault KIND     stand a failing device in front of the real one: the tenth present reports a
+// --fault KIND     stand a failing device in front of the real one: the third present reports a
 //                  removed device, or the first resize fails (the window must rebuild and go on)
 #include <windows.h>
 
@@ -44,7 +44,7 @@ class FailingDevice : public RenderDevice {
   void BeginDraw() override { real_->BeginDraw(); }
   DeviceResult EndDrawAndPresent() override {
     DeviceResult r = real_->EndDrawAndPresent();
-    if (fail_present_ && !failed_ && ++presents_ == 10) {
+    if (fail_present_ && !failed_ && ++presents_ == 3) {
       failed_ = true;
       return DeviceResult::DeviceRemoved;
     }
