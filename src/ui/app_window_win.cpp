@@ -497,6 +497,7 @@ void AppWindow::PaintFrame() {
   ++stats_.frames;
   stats_.total_micros += took;
   stats_.max_micros = std::max(stats_.max_micros, took);
+  stats_.min_micros = stats_.frames == 1 ? took : std::min(stats_.min_micros, took);
   if (surface_.trace_enabled()) WriteTrace();
   // A press or hover handled after some widgets drew: show its effect in one more frame.
   if (surface_.NeedsAnotherFrame()) dirty_ = true;

@@ -98,11 +98,12 @@ class GalleryWindow : public AppWindow {
     if (trace_path_.empty()) return;
     const FrameStats& stats = frame_stats();
     const std::wstring line = FormatText(
-        L"{\"window\":\"Tavrix widget gallery\",\"frames\":%lld,\"frameMicrosAvg\":%lld,\"frameMicrosMax\":%lld,"
+        L"{\"window\":\"Tavrix widget gallery\",\"frames\":%lld,\"frameMicrosAvg\":%lld,\"frameMicrosMax\":%lld,\"frameMicrosMin\":%lld,"
         L"\"presentMicrosTotal\":%lld,\"setupMicrosTotal\":%lld,\"renderGeneration\":%d,\"dpi\":%d}\n",
         static_cast<long long>(stats.frames),
         static_cast<long long>(stats.frames ? stats.total_micros / stats.frames : 0),
-        static_cast<long long>(stats.max_micros), static_cast<long long>(stats.present_micros),
+        static_cast<long long>(stats.max_micros), static_cast<long long>(stats.min_micros),
+        static_cast<long long>(stats.present_micros),
         static_cast<long long>(stats.setup_micros), render_generation(), dpi());
     if (FILE* f = _wfopen(trace_path_.c_str(), L"ab")) {
       const std::string utf8 = WideToUtf8(line);

@@ -482,8 +482,9 @@ def case_performance(rig):
     present = stats["presentMicrosTotal"] / max(1, frames) / 1000
     setup = stats["setupMicrosTotal"] / max(1, frames) / 1000
     report = ("frames %d, frame time avg %.2f ms (of it ending the drawing and presenting %.2f ms, making the "
-              "device %.2f ms), max %.2f ms; idle CPU over 10 s: %.2f s (%.1f %%)"
-              % (frames, stats["frameMicrosAvg"] / 1000, present, setup, stats["frameMicrosMax"] / 1000, cpu,
+              "device %.2f ms), min %.2f ms, max %.2f ms; idle CPU over 10 s: %.2f s (%.1f %%)"
+              % (frames, stats["frameMicrosAvg"] / 1000, present, setup, stats["frameMicrosMin"] / 1000,
+                 stats["frameMicrosMax"] / 1000, cpu,
                  cpu * 10))
     print(report)
     with open(os.path.join(rig.work, "performance.txt"), "w") as f:
