@@ -495,7 +495,37 @@ def case_performance(rig):
     check(frames <= 40, "%d frames for 12 hovers: the window paints without a cause" % frames)
 
 
+def case_placement(rig):
+    # The rig started the gallery with the placement below: it opens there, and a move is saved.
+    check(rig.window_geometry() == (100, 50, 700, 500), "the saved placement gave %s" % (rig.window_geometry(),))
+    close = rig.need(id=0x7F000003)
+    y = close["y"] + close["h"] // 2
+    rig.drag(close["x"] - 300, y, close["x"] - 300 + 30, y + 20)
+    rig.wait_for(lambda: rig.window_geometry()[:2] == (130, 70), 5, "the window did not move")
+    rig.close_window()
+    with open(os.path.join(rig.work, "placement-settings.json"), encoding="utf-8") as f:
+        saved = json.load(f)
+    check((saved["window.x"], saved["window.y"], saved["window.w"], saved["window.h"]) == (130, 70, 700, 500)
+          and saved["window.maximised"] is False, "saved placement %s" % saved)
+
+
+def case_placement_ignored(rig):
+    # 250 wide is below the 300 x 200 minimum: the window stays centred at its default size.
+    x, y, w, h = rig.window_geometry()
+    check(w > 300 and abs((x + w / 2) - rig.screen[0] / 2) <= 2, "a 250-wide placement was applied: %s" %
+          ((x, y, w, h),))
+
+
+PLACEMENTS = {
+    "placement": {"window.x": 100, "window.y": 50, "window.w": 700, "window.h": 500, "window.maximised": False},
+    "placement_ignored": {"window.x": 100, "window.y": 50, "window.w": 250, "window.h": 900,
+                          "window.maximised": False},
+}
+
+
 CASES = {
+    "placement": (case_placement, "1280x800", 96, ("--settings",)),
+    "placement_ignored": (case_placement_ignored, "1280x800", 96, ("--settings",)),
     "render": (case_render, "1280x800", 96, ()),
     "toggle": (case_toggle, "1280x800", 96, ()),
     "dropdown": (case_dropdown, "1280x800", 96, ()),
@@ -524,6 +554,11 @@ def main():
     if os.path.exists(failed):
         os.remove(failed)
     run, screen, dpi, extra = CASES[args.case]
+    if args.case in PLACEMENTS:
+        path = os.path.join(args.work, args.case + "-settings.json")
+        with open(path, "w") as f:
+            json.dump(PLACEMENTS[args.case], f)
+        extra = extra + ("Z:" + path.replace("/", "\\"),)
     rig = None
     try:
         rig = Rig(args, screen, dpi, extra)
