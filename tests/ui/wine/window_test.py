@@ -43,8 +43,14 @@ class Rig:
         self.trace_path = os.path.join(self.work, args.case + ".trace")
         self.env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEARCH="win64")
         self.env.pop("TAVRIX_UI_TRACE", None)
+        self.env.pop("DISPLAY", None)  # only ever the private display
         self.xvfb = None
         self.app = None
+        self.launch = (screen, dpi, extra)
+
+    def start(self):
+        args = self.args
+        screen, dpi, extra = self.launch
         self.start_display(screen)
         self.prepare_prefix(dpi)
         if os.path.exists(self.trace_path):
@@ -562,12 +568,13 @@ def main():
     rig = None
     try:
         rig = Rig(args, screen, dpi, extra)
+        rig.start()
         run(rig)
         print("%s: ok" % args.case)
         return 0
     except (Failure, subprocess.CalledProcessError) as e:
         print("%s: FAILED: %s" % (args.case, e))
-        if rig is not None and rig.xvfb is not None:
+        if rig is not None and rig.xvfb is not None and "DISPLAY" in rig.env:
             try:
                 rig.screenshot()
                 rig.keep(os.path.basename(failed))
