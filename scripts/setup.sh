@@ -12,6 +12,13 @@ packages=(
   googletest libturbojpeg0-dev libjpeg62-turbo-dev libasio-dev
 )
 
+# Window tests of the Windows build (tests/ui/wine): a driver in Python that clicks and types with
+# xdotool, screenshots through ImageMagick, the DejaVu fonts Wine's DirectWrite falls back to, and
+# Mesa's software OpenGL behind Wine's Direct3D on a display without a GPU.
+packages+=(
+  python3 xdotool imagemagick fonts-dejavu-core libgl1-mesa-dri
+)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
