@@ -16,6 +16,12 @@ foreach(bad "--bogus" "--fps;0" "--quality;101" "--port" "--source;synthetic:0x5
   expect_rc("usage ${bad}" 2)
 endforeach()
 
+# The overlay's options: a dump needs the overlay and a file.
+foreach(bad "--overlay-dump;x.bmp" "--overlay;--overlay-dump")
+  run_cli(host ${bad})
+  expect_rc("usage ${bad}" 2)
+endforeach()
+
 # A one-second run: the start, a statistics line and the stop, each one JSON line, and exit 0.
 run_cli(host --port 0 --source synthetic:256x128:typing --duration 2 --code ABC234)
 expect_rc("run" 0)
