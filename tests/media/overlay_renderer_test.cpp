@@ -5,12 +5,11 @@
 #include <optional>
 #include <vector>
 
-#include "support/paint_log_canvas.h"
+#include "ui/recording_canvas.h"
 
 namespace tvx {
 namespace {
 
-using testing::PaintLogCanvas;
 
 // The window's half as the renderer sees it: a canvas, results on demand, the regions handed over.
 class FakeTarget final : public OverlayTarget {
@@ -22,12 +21,12 @@ class FakeTarget final : public OverlayTarget {
   int recreations = 0;
   int keepOnTop = 0;
   std::vector<std::optional<ui::PixelBounds>> presented;  // nullopt: the whole window
-  PaintLogCanvas canvas;
+  RecordingCanvas canvas;
 
   bool Ready() override { return ready; }
   ui::Canvas& BeginDraw() override {
     ++draws;
-    canvas.ops.clear();
+    canvas.ClearOps();
     return canvas;
   }
   OverlayDrawResult EndDraw() override {
@@ -72,9 +71,9 @@ TEST_F(OverlayRendererTest, FirstPaintClearsTheWholeWindowThenEmptyStaysIdle) {
   EXPECT_EQ(renderer.Render(Empty(0), 0, target), OverlayRenderOutcome::Painted);
   ASSERT_EQ(target.presented.size(), 1u);
   EXPECT_EQ(target.presented[0], (ui::PixelBounds{0, 0, 1920, 1080}));  // what a resize may have left
-  ASSERT_FALSE(target.canvas.ops.empty());
-  EXPECT_EQ(target.canvas.ops[0].kind, testing::PaintOp::Kind::Clear);
-  EXPECT_EQ(target.canvas.ops[0].colour, 0u);
+  ASSERT_FALSE(target.canvas.ops().empty());
+  EXPECT_EQ(target.canvas.ops()[0].kind, ui::DrawOp::Kind::Clear);
+  EXPECT_EQ(target.canvas.ops()[0].colour, 0u);
 
   // Still nothing to show, the counter moved: nothing painted, no keep-on-top either.
   EXPECT_EQ(renderer.Render(Empty(1), 5, target), OverlayRenderOutcome::StillEmpty);
