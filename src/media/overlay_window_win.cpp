@@ -5,8 +5,8 @@
 #include <wrl/client.h>
 
 #include "foundation/error_text.h"
-#include "media/overlay_canvas_win.h"
 #include "ui/annotation_painter.h"
+#include "ui/direct2d_canvas_win.h"
 
 namespace tvx {
 
@@ -55,6 +55,15 @@ HRESULT TryGeometry(ID2D1Factory* factory, const ui::Path& path) {
   return sink->Close();
 }
 
+// The canvas reports factory failures in its own words; the overlay's texts name the factory.
+std::wstring FactoryError(const std::wstring& canvasError) {
+  for (const auto& [from, to] : {std::pair<std::wstring_view, std::wstring_view>{L"Direct2D unavailable: ", L"D2D factory: "},
+                                 {L"DirectWrite unavailable: ", L"DirectWrite factory: "}}) {
+    if (canvasError.starts_with(from)) return std::wstring(to) + canvasError.substr(from.size());
+  }
+  return canvasError;
+}
+
 }  // namespace
 
 // Declared in the order they are made; released in reverse.
@@ -66,20 +75,19 @@ struct OverlayWindow::Parts final : OverlayTarget {
   std::uint32_t* bits = nullptr;
   int x = 0, y = 0, width = 0, height = 0;
   bool shown = false;
-  ComPtr<ID2D1Factory> factory;
+  ui::Direct2DCanvas canvas;  // the factories; draws into the target below
   ComPtr<IDWriteFactory> text;
   ComPtr<IDWriteTextFormat> labelFormat;
   ComPtr<ID2D1DCRenderTarget> target;
-  std::unique_ptr<OverlayCanvas> canvas;
+  ComPtr<ID2D1DeviceContext> context;  // the target's drawing interface, as the canvas takes it
+  int generation = 0;
   OverlayRenderer renderer{1, 1};
   ULONGLONG lastTopmostTick = 0;
 
   ~Parts() override {
-    canvas.reset();
-    target.Reset();
+    ReleaseTarget();
     labelFormat.Reset();
     text.Reset();
-    factory.Reset();
     FreeSurface();
     if (window) DestroyWindow(window);
   }
@@ -116,19 +124,26 @@ struct OverlayWindow::Parts final : OverlayTarget {
     return true;
   }
 
-  bool MakeTarget() {
-    canvas->SetTarget(nullptr);
+  void ReleaseTarget() {
+    canvas.Attach(nullptr, generation);
+    context.Reset();
     target.Reset();
+  }
+
+  bool MakeTarget() {
+    ReleaseTarget();
     const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
         D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
         96.0f, 96.0f);
-    if (FAILED(factory->CreateDCRenderTarget(&properties, target.GetAddressOf()))) return false;
-    target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
-    target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    if (!canvas->SetTarget(target.Get())) {
-      target.Reset();
+    // Render targets of a Direct2D 1.1 factory are device contexts too (Windows 8 and later).
+    if (FAILED(canvas.factory()->CreateDCRenderTarget(&properties, target.GetAddressOf())) ||
+        FAILED(target.As(&context))) {
+      ReleaseTarget();
       return false;
     }
+    target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+    canvas.Attach(context.Get(), ++generation);
     return true;
   }
 
@@ -136,13 +151,13 @@ struct OverlayWindow::Parts final : OverlayTarget {
   bool Ready() override {
     if (!window || !bits) return false;
     // A target lost earlier and not made again then is tried once per render.
-    return canvas->HasTarget() || MakeTarget();
+    return context != nullptr || MakeTarget();
   }
   ui::Canvas& BeginDraw() override {
     const RECT whole{0, 0, width, height};
     target->BindDC(memoryDc, &whole);
     target->BeginDraw();
-    return *canvas;
+    return canvas;
   }
   OverlayDrawResult EndDraw() override {
     const HRESULT hr = target->EndDraw();
@@ -150,12 +165,7 @@ struct OverlayWindow::Parts final : OverlayTarget {
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) return OverlayDrawResult::RecreateTarget;
     return SUCCEEDED(hr) ? OverlayDrawResult::Ok : OverlayDrawResult::Failed;
   }
-  void RecreateTarget() override {
-    if (!MakeTarget()) {
-      canvas->SetTarget(nullptr);
-      target.Reset();
-    }
-  }
+  void RecreateTarget() override { MakeTarget(); }
   bool Present(const ui::PixelBounds* region) override {
     POINT position{x, y};
     SIZE size{width, height};
@@ -226,12 +236,12 @@ bool OverlayWindow::Create(HINSTANCE instance, const Rect& rect, std::wstring& e
     error = L"Overlay surface allocation failed.";
     return false;
   }
-  HRESULT hr = D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, p.factory.GetAddressOf());
-  if (FAILED(hr)) {
-    error = L"D2D factory: " + ErrorText(static_cast<std::uint32_t>(hr));
+  std::wstring canvasError;
+  if (!p.canvas.Init(canvasError)) {
+    error = FactoryError(canvasError);
     return false;
   }
-  hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+  HRESULT hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                            reinterpret_cast<IUnknown**>(p.text.GetAddressOf()));
   if (FAILED(hr)) {
     error = L"DirectWrite factory: " + ErrorText(static_cast<std::uint32_t>(hr));
@@ -247,15 +257,14 @@ bool OverlayWindow::Create(HINSTANCE instance, const Rect& rect, std::wstring& e
     return false;
   }
   // The painter's figures are made per paint; here only whether Direct2D takes them.
-  if (FAILED(hr = TryGeometry(p.factory.Get(), ui::Figures().arrowHead))) {
+  if (FAILED(hr = TryGeometry(p.canvas.factory(), ui::Figures().arrowHead))) {
     error = L"Arrow geometry: " + ErrorText(static_cast<std::uint32_t>(hr));
     return false;
   }
-  if (FAILED(hr = TryGeometry(p.factory.Get(), ui::Figures().cursor))) {
+  if (FAILED(hr = TryGeometry(p.canvas.factory(), ui::Figures().cursor))) {
     error = L"Cursor geometry: " + ErrorText(static_cast<std::uint32_t>(hr));
     return false;
   }
-  p.canvas = std::make_unique<OverlayCanvas>(p.factory.Get(), p.text.Get());
   if (!p.MakeTarget()) {
     error = L"D2D render target failed.";
     return false;

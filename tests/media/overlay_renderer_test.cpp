@@ -21,7 +21,7 @@ class FakeTarget final : public OverlayTarget {
   int recreations = 0;
   int keepOnTop = 0;
   std::vector<std::optional<ui::PixelBounds>> presented;  // nullopt: the whole window
-  RecordingCanvas canvas;
+  ui::RecordingCanvas canvas;
 
   bool Ready() override { return ready; }
   ui::Canvas& BeginDraw() override {
