@@ -142,6 +142,8 @@ int Drive(const std::string& hostOutput, const std::string& dumpPath) {
   TestChannel& pointer = viewer.pointer;
   DrawingRecord note = Record(DrawingShape::kNote, 0xFFFFA000u, 3, {{0.55f, 0.8f}});
   note.text = u"Hello overlay";
+  DrawingRecord starArrow = Record(DrawingShape::kArrow, 0xFF40FF80u, 6, {{0.1f, 0.9f}, {0.25f, 0.9f}});
+  starArrow.style = 1;
   bool sent = pointer.Send(msg::kViewerPointer, Encode(ViewerPointer{0.9f, 0.1f, true, 0xFF30D0FFu})) &&
               pointer.Send(msg::kDrawingFinished,
                            Encode(Record(DrawingShape::kArrow, 0xFFFF2020u, 6, {{0.1f, 0.2f}, {0.5f, 0.2f}}))) &&
@@ -151,6 +153,9 @@ int Drive(const std::string& hostOutput, const std::string& dumpPath) {
                            Encode(Record(DrawingShape::kPen, 0xFFFFFF00u, 6,
                                          {{0.6f, 0.4f}, {0.65f, 0.45f}, {0.7f, 0.4f}, {0.8f, 0.5f}}))) &&
               pointer.Send(msg::kDrawingFinished, Encode(note)) &&
+              pointer.Send(msg::kDrawingFinished,
+                           Encode(Record(DrawingShape::kHeart, 0xFFFF40C0u, 6, {{0.35f, 0.62f}, {0.45f, 0.8f}}))) &&
+              pointer.Send(msg::kDrawingFinished, Encode(starArrow)) &&
               pointer.Send(msg::kPointPing, Encode(PointPing{0.3f, 0.85f, 0xFFFFFFFFu, 0})) &&
               pointer.Send(msg::kHeartbeat, Encode(Heartbeat{4242, 0}));
   Bytes payload;
@@ -160,12 +165,12 @@ int Drive(const std::string& hostOutput, const std::string& dumpPath) {
   // Every accepted message is announced; the ping's 750 ms are too short to catch it in a dump
   // reliably under an emulator, so its acceptance is what is checked.
   std::size_t announced = 0;
-  for (std::size_t at = 0, n = 0; n < 6 && at != std::string::npos; ++n) {
+  for (std::size_t at = 0, n = 0; n < 8 && at != std::string::npos; ++n) {
     at = WaitForText(hostOutput, "{\"event\":\"DrawingsChanged\"", at);
     if (at != std::string::npos) ++announced;
   }
-  Check(announced == 6, "the host took the pointer, four drawings and the ping");
-  Check(WaitForText(hostOutput, "\"drawings\":4,") != std::string::npos, "the host holds four drawings");
+  Check(announced == 8, "the host took the pointer, six drawings and the ping");
+  Check(WaitForText(hostOutput, "\"drawings\":6,") != std::string::npos, "the host holds six drawings");
   // Past the ping's 750 ms, so the dump shows only what stays.
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   // A pointer silent for 4 s is hidden; a slow start may have taken that long.
@@ -192,6 +197,13 @@ int Drive(const std::string& hostOutput, const std::string& dumpPath) {
   Check(surface.At(256, 360).a == 0, "inside the box is clear", surface.At(256, 360));
   const Pixel pen = surface.At(832, 324);  // on the pen's first segment
   Check(pen.a >= 250 && pen.r >= 240 && pen.g >= 240 && pen.b <= 50, "pen stroke in its colour", pen);
+  // The heart's outline meets at its point, (512, 576), and passes its lobes' outer sides.
+  const Pixel heart = surface.At(512, 573);
+  Check(heart.a >= 250 && heart.r >= 240 && heart.g <= 90 && heart.b >= 160, "heart outline at its point", heart);
+  Check(surface.At(512, 520).a == 0, "inside the heart is clear", surface.At(512, 520));
+  // The star head stands upright on the tip (320, 648); its top point is 16.8 px above.
+  const Pixel star = surface.At(320, 640);
+  Check(star.a >= 250 && star.g >= 240 && star.r <= 90, "star head filled", star);
   for (const auto& [x, y] : {std::pair{1250, 700}, std::pair{20, 700}, std::pair{1000, 200}, std::pair{640, 40}}) {
     Check(surface.At(x, y).a == 0, "clear away from the drawings", surface.At(x, y));
   }
