@@ -312,7 +312,7 @@ int RunHost(const Args& args) {
                      : MonitorScreen(server.Options().monitor);
   };
   if (overlay && !overlayWindow.Start(overlayScreen(), error)) {
-    std::fprintf(stderr, "Overlay unavailable: %s\n", WideToUtf8(error).c_str());
+    Log(3, L"Overlay unavailable: %s", error);
     server.Stop();
     SetLogObserver({});
     return 1;
