@@ -142,9 +142,9 @@ int RunBenchOverlay(const Args& args) {
   const int counts[] = {0, 10, 100, 256};
   bool headerShown = false;
   for (const auto& size : sizes) {
-    HostOverlay overlay;
+    HostOverlay overlay({}, [](const std::string&) {});
     std::wstring error;
-    const bool real = overlay.Start({0, 0, size[0], size[1]}, error);
+    const bool real = overlay.StartAt({0, 0, size[0], size[1]}, error);
     if (!headerShown) {
       std::printf("overlay render (%s)\n",
                   real ? "Direct2D into the overlay window's surface" : "painter into the RecordingCanvas");

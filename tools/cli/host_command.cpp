@@ -55,16 +55,9 @@ const char kHostUsage[] =
     "  --source SOURCE       'screen' (default) or synthetic:WIDTHxHEIGHT[:static|typing|scroll|video]\n"
     "  --relay HOST[:PORT]   relay server (its port defaults to the sharing port)\n"
     "  --id ID               this host's relay ID\n"
-    "  --duration SECONDS    stop after this long (stdin is then not watched)\n"
-    "  --overlay             paint the viewers' pointers and drawings over the shared screen, as the\n"
-    "                        home window does (Windows build, with a display)\n"
-    "  --overlay-dump FILE   with --overlay: write the overlay's surface to FILE as a 32-bit BMP\n"
-    "                        (premultiplied BGRA) at exit and whenever stdin gives the line 'dump'\n"
-    "                        (then prints {\"overlayDump\":FILE})\n";
+    "  --duration SECONDS    stop after this long (stdin is then not watched)\n";
 
 std::atomic<bool> gStop{false};
-std::atomic<bool> gDumpRequested{false};
-std::atomic<bool> gScreensChanged{false};
 
 void OnSignal(int) { gStop.store(true); }
 
@@ -149,13 +142,13 @@ int RunHost(const Args& args) {
   std::string relay;
   long long durationSeconds = -1;
   bool logInput = !SystemInputInjects();
-  bool overlay = false;
-  std::string overlayDump;
+  OverlayOptions overlayOptions;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kHostUsage, stdout);
+      std::fputs(kOverlayUsage, stdout);
       return 0;
     }
     const bool hasValue = i + 1 < args.size();
@@ -195,15 +188,6 @@ int RunHost(const Args& args) {
       options.allowRemoteControl = true;
     } else if (arg == "--share-clipboard") {
       options.shareClipboard = true;
-    } else if (arg == "--overlay") {
-      overlay = true;
-    } else if (arg == "--overlay-dump") {
-      if (!hasValue) {
-        std::fprintf(stderr, "tavrix-cli host: --overlay-dump needs a file\n");
-        return 2;
-      }
-      ++i;
-      overlayDump = value;
     } else if (arg == "--share-audio") {
       options.shareAudio = true;
     } else if (arg == "--input") {
@@ -239,15 +223,14 @@ int RunHost(const Args& args) {
         std::fprintf(stderr, "tavrix-cli host: --source takes 'screen' or synthetic:WIDTHxHEIGHT[:WORKLOAD]\n");
         return 2;
       }
+    } else if (const int taken = ParseOverlayOption(args, i, overlayOptions); taken != 0) {
+      if (taken == 2) return 2;
     } else {
       std::fprintf(stderr, "tavrix-cli host: unknown option '%s' (try --help)\n", arg.c_str());
       return 2;
     }
   }
-  if (!overlayDump.empty() && !overlay) {
-    std::fprintf(stderr, "tavrix-cli host: --overlay-dump needs --overlay\n");
-    return 2;
-  }
+  if (!CheckOverlayOptions(overlayOptions)) return 2;
   if (!relay.empty()) {
     // HOST[:PORT]; an IPv6 address is given in brackets when it carries a port.
     options.relayPort = options.port;
@@ -290,9 +273,10 @@ int RunHost(const Args& args) {
     });
     deps.inputPlatform = std::make_shared<LoggedInputPlatform>(CreateSystemInputPlatform(), !synthetic);
   }
+  HostOverlay overlay(overlayOptions, PrintLine);  // outlives the server, whose events it hears
   Server server(std::move(deps));
-  server.SetEventHandler([](ServerEvent event, const std::wstring& text) {
-    if (event == ServerEvent::ScreensChanged) gScreensChanged.store(true);
+  server.SetEventHandler([&overlay](ServerEvent event, const std::wstring& text) {
+    overlay.OnServerEvent(event);
     PrintLine(std::string("{\"event\":") + JsonString(ServerEventName(event)) + ",\"text\":" +
               JsonString(WideToUtf8(text)) + "}");
   });
@@ -304,27 +288,14 @@ int RunHost(const Args& args) {
     return 1;
   }
 
-  HostOverlay overlayWindow;
-  // The overlay covers the shared monitor; a synthetic screen sits at the desktop's origin.
-  const auto overlayScreen = [&] {
-    return synthetic ? Rect{0, 0, static_cast<std::int32_t>(syntheticOptions.width),
-                            static_cast<std::int32_t>(syntheticOptions.height)}
-                     : MonitorScreen(server.Options().monitor);
-  };
-  if (overlay && !overlayWindow.Start(overlayScreen(), error)) {
-    Log(3, L"Overlay unavailable: %s", error);
+  // A synthetic screen sits at the desktop's origin; the real one is the shared monitor.
+  const Rect syntheticScreen{0, 0, static_cast<std::int32_t>(syntheticOptions.width),
+                             static_cast<std::int32_t>(syntheticOptions.height)};
+  if (!overlay.Start(server, synthetic ? syntheticScreen : Rect{})) {
     server.Stop();
     SetLogObserver({});
     return 1;
   }
-  const auto dumpOverlay = [&] {
-    std::wstring dumpError;
-    if (overlayWindow.Dump(overlayDump, dumpError)) {
-      PrintLine("{\"overlayDump\":" + JsonString(overlayDump) + "}");
-    } else {
-      std::fprintf(stderr, "Overlay dump failed: %s\n", WideToUtf8(dumpError).c_str());
-    }
-  };
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
@@ -337,7 +308,7 @@ int RunHost(const Args& args) {
           if (c != '\r' && line.size() < 64) line.push_back(static_cast<char>(c));
           continue;
         }
-        if (line == "dump") gDumpRequested.store(true);
+        OverlayInputLine(line);
         line.clear();
       }
       gStop.store(true);
@@ -368,19 +339,11 @@ int RunHost(const Args& args) {
       nextAnnotations = now + std::chrono::milliseconds(100);
       PrintLine(AnnotationsLine(annotations.Counts()));
     }
-    if (overlay) {
-      if (gScreensChanged.exchange(false)) overlayWindow.SetScreen(overlayScreen());
-      overlayWindow.Tick(annotations, static_cast<std::uint64_t>(NowMicros() / 1000));
-      if (!overlayDump.empty() && gDumpRequested.exchange(false)) dumpOverlay();
-    }
+    overlay.Tick(server);
     // The overlay is painted about every 5 ms while sharing, as the home window paints it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(overlay ? 5 : 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(overlay.active() ? 5 : 20));
   }
-  if (overlay) {
-    overlayWindow.Tick(server.annotations(), static_cast<std::uint64_t>(NowMicros() / 1000));
-    if (!overlayDump.empty()) dumpOverlay();
-    overlayWindow.Stop();
-  }
+  overlay.Finish(server);
   server.Stop();
   SetLogObserver({});
   return 0;

@@ -5,19 +5,19 @@ namespace tvx::cli {
 
 struct HostOverlay::Window {};
 
-HostOverlay::HostOverlay() = default;
-HostOverlay::~HostOverlay() = default;
+HostOverlay::HostOverlay(OverlayOptions options, Print print)
+    : options_(std::move(options)), print_(std::move(print)) {}
+HostOverlay::~HostOverlay() { Stop(); }
 
-bool HostOverlay::Start(const Rect&, std::wstring& error) {
+bool HostOverlay::StartAt(const Rect&, std::wstring& error) {
   error = L"The overlay needs the Windows build.";
   return false;
 }
 void HostOverlay::SetScreen(const Rect&) {}
-void HostOverlay::Tick(AnnotationStore&, std::uint64_t) {}
 OverlayRenderOutcome HostOverlay::Render(const AnnotationSnapshot&, std::uint64_t) {
   return OverlayRenderOutcome::NotReady;
 }
-bool HostOverlay::Dump(const std::string&, std::wstring& error) const {
+bool HostOverlay::WriteDump(const std::string&, std::wstring& error) const {
   error = L"No overlay.";
   return false;
 }

@@ -12,10 +12,11 @@ struct HostOverlay::Window {
   OverlayWindow overlay;
 };
 
-HostOverlay::HostOverlay() = default;
+HostOverlay::HostOverlay(OverlayOptions options, Print print)
+    : options_(std::move(options)), print_(std::move(print)) {}
 HostOverlay::~HostOverlay() { Stop(); }
 
-bool HostOverlay::Start(const Rect& screen, std::wstring& error) {
+bool HostOverlay::StartAt(const Rect& screen, std::wstring& error) {
   auto window = std::make_unique<Window>();
   if (!window->overlay.Create(GetModuleHandleW(nullptr), screen, error)) return false;
   window->overlay.SetVisible(true);
@@ -27,22 +28,17 @@ void HostOverlay::SetScreen(const Rect& screen) {
   if (window_) window_->overlay.SetBounds(screen);
 }
 
-void HostOverlay::Tick(AnnotationStore& annotations, std::uint64_t nowMs) {
-  if (!window_) return;
+OverlayRenderOutcome HostOverlay::Render(const AnnotationSnapshot& snapshot, std::uint64_t nowMs) {
+  if (!window_) return OverlayRenderOutcome::NotReady;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  annotations.Expire(nowMs);
-  window_->overlay.Render(annotations.Snapshot(nowMs), nowMs);
+  return window_->overlay.Render(snapshot, nowMs);
 }
 
-OverlayRenderOutcome HostOverlay::Render(const AnnotationSnapshot& snapshot, std::uint64_t nowMs) {
-  return window_ ? window_->overlay.Render(snapshot, nowMs) : OverlayRenderOutcome::NotReady;
-}
-
-bool HostOverlay::Dump(const std::string& path, std::wstring& error) const {
+bool HostOverlay::WriteDump(const std::string& path, std::wstring& error) const {
   const std::uint32_t* pixels = window_ ? window_->overlay.pixels() : nullptr;
   if (!pixels) {
     error = L"No overlay surface.";
