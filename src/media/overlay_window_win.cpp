@@ -4,6 +4,9 @@
 #include <dwrite.h>
 #include <wrl/client.h>
 
+#include <string_view>
+#include <utility>
+
 #include "foundation/error_text.h"
 #include "ui/annotation_painter.h"
 #include "ui/direct2d_canvas_win.h"
@@ -57,8 +60,9 @@ HRESULT TryGeometry(ID2D1Factory* factory, const ui::Path& path) {
 
 // The canvas reports factory failures in its own words; the overlay's texts name the factory.
 std::wstring FactoryError(const std::wstring& canvasError) {
-  for (const auto& [from, to] : {std::pair<std::wstring_view, std::wstring_view>{L"Direct2D unavailable: ", L"D2D factory: "},
-                                 {L"DirectWrite unavailable: ", L"DirectWrite factory: "}}) {
+  using Rename = std::pair<std::wstring_view, std::wstring_view>;
+  for (const auto& [from, to] : {Rename{L"Direct2D unavailable: ", L"D2D factory: "},
+                                 Rename{L"DirectWrite unavailable: ", L"DirectWrite factory: "}}) {
     if (canvasError.starts_with(from)) return std::wstring(to) + canvasError.substr(from.size());
   }
   return canvasError;
@@ -242,13 +246,14 @@ bool OverlayWindow::Create(HINSTANCE instance, const Rect& rect, std::wstring& e
     return false;
   }
   HRESULT hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                           reinterpret_cast<IUnknown**>(p.text.GetAddressOf()));
+                                   reinterpret_cast<IUnknown**>(p.text.GetAddressOf()));
   if (FAILED(hr)) {
     error = L"DirectWrite factory: " + ErrorText(static_cast<std::uint32_t>(hr));
     return false;
   }
-  hr = p.text->CreateTextFormat(ui::kAnnotationFontFamily, nullptr, static_cast<DWRITE_FONT_WEIGHT>(ui::kAnnotationFontWeight),
-                                DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, 14.0f, L"en-us",
+  hr = p.text->CreateTextFormat(ui::kAnnotationFontFamily, nullptr,
+                                static_cast<DWRITE_FONT_WEIGHT>(ui::kAnnotationFontWeight), DWRITE_FONT_STYLE_NORMAL,
+                                DWRITE_FONT_STRETCH_NORMAL, 14.0f, L"en-us",
                                 p.labelFormat.GetAddressOf());
   if (SUCCEEDED(hr)) hr = p.labelFormat->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
   if (SUCCEEDED(hr)) hr = p.labelFormat->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);

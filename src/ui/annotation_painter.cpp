@@ -182,7 +182,8 @@ void AnnotationPainter::PaintLine(Canvas& canvas, const Drawing& drawing, float 
       heart ? Transform::Translation(0, -1).Then(Transform::Rotation(-90)) : Transform::Identity();
   const Transform turn = star ? Transform::Identity() : Transform::Rotation(std::atan2(dy, dx) * 180 / kPi);
   const auto place = [&](float scale) {
-    canvas.SetTransform(shape.Then(Transform::Scale(scale, scale)).Then(turn).Then(Transform::Translation(p1.x, p1.y)).Then(base));
+    const Transform placed = shape.Then(Transform::Scale(scale, scale)).Then(turn);
+    canvas.SetTransform(placed.Then(Transform::Translation(p1.x, p1.y)).Then(base));
   };
   place(halo / 2 + head);
   canvas.FillPath(figure, haloColour);

@@ -187,7 +187,9 @@ int Drive(const std::string& hostOutput, const std::string& dumpPath) {
   }
   const auto isArrowRed = [](const Pixel& p) { return p.a >= 250 && p.r >= 240 && p.g <= 50 && p.b <= 50; };
   const auto isHalo = [](const Pixel& p) { return p.a >= 80 && p.a <= 150 && p.r <= 20 && p.g <= 20 && p.b <= 20; };
-  for (int x : {200, 300, 450, 580}) Check(isArrowRed(surface.At(x, 144)), "arrow shaft in its colour", surface.At(x, 144));
+  for (int x : {200, 300, 450, 580}) {
+    Check(isArrowRed(surface.At(x, 144)), "arrow shaft in its colour", surface.At(x, 144));
+  }
   Check(isHalo(surface.At(300, 141)), "dark halo above the shaft", surface.At(300, 141));
   Check(isHalo(surface.At(300, 146)), "dark halo below the shaft", surface.At(300, 146));
   // The head at the tip (640, 144), 16.8 px long: filled in the colour just behind the tip.

@@ -87,7 +87,9 @@ Row RunLoop(int drawings, double budgetMs, RenderFn render) {
   Lcg random;
   const std::uint64_t start = 1000000;
   std::vector<AnnotationViewer> viewers;
-  for (std::uint32_t v = 1; v <= 4; ++v) viewers.push_back({v, 0xFF2D9CDBu + v * 0x101000u, L"Viewer " + std::to_wstring(v)});
+  for (std::uint32_t v = 1; v <= 4; ++v) {
+    viewers.push_back({v, 0xFF2D9CDBu + v * 0x101000u, L"Viewer " + std::to_wstring(v)});
+  }
   for (int i = 0; i < drawings; ++i) {
     store.ApplyDrawingFinished(viewers[i % 4], MakeDrawing(i, random), 0, start);
   }
