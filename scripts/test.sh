@@ -35,4 +35,7 @@ scripts/cross-test.sh
 echo "== remote control moves the X pointer"
 scripts/control-check.sh build/windows build/native
 
+echo "== a viewer's drawings on the host's overlay"
+scripts/overlay-check.sh build/windows build/native
+
 ctest --preset windows

@@ -16,6 +16,19 @@ foreach(bad "--bogus" "--fps;0" "--quality;101" "--port" "--source;synthetic:0x5
   expect_rc("usage ${bad}" 2)
 endforeach()
 
+# The overlay's options: a dump needs the overlay and a file.
+foreach(bad "--overlay-dump;x.bmp" "--overlay;--overlay-dump")
+  run_cli(host ${bad})
+  expect_rc("usage ${bad}" 2)
+endforeach()
+
+# Without an overlay window (the native build) asking for one is an error that says so.
+if(NOT EMULATOR)
+  run_cli(host --port 0 --source synthetic:64x64 --overlay --duration 1)
+  expect_rc("no overlay" 1)
+  expect_has("no overlay" "${ERR}" "ERR Overlay unavailable: The overlay needs the Windows build.")
+endif()
+
 # A one-second run: the start, a statistics line and the stop, each one JSON line, and exit 0.
 run_cli(host --port 0 --loopback --source synthetic:256x128:typing --duration 2 --code ABC234)
 expect_rc("run" 0)

@@ -12,6 +12,7 @@
 #include "cli_text.h"
 #include "commands.h"
 #include "jpeg_option.h"
+#include "host_overlay.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -145,11 +146,13 @@ int RunHost(const Args& args) {
   long long durationSeconds = -1;
   bool logInput = !SystemInputInjects();
   JpegCodecChoice jpeg = JpegCodecChoice::Turbo;
+  OverlayOptions overlayOptions;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kHostUsage, stdout);
+      std::fputs(kOverlayUsage, stdout);
       return 0;
     }
     const bool hasValue = i + 1 < args.size();
@@ -229,11 +232,14 @@ int RunHost(const Args& args) {
         std::fprintf(stderr, "tavrix-cli host: --source takes 'screen' or synthetic:WIDTHxHEIGHT[:WORKLOAD]\n");
         return 2;
       }
+    } else if (const int taken = ParseOverlayOption(args, i, overlayOptions); taken != 0) {
+      if (taken == 2) return 2;
     } else {
       std::fprintf(stderr, "tavrix-cli host: unknown option '%s' (try --help)\n", arg.c_str());
       return 2;
     }
   }
+  if (!CheckOverlayOptions(overlayOptions)) return 2;
   if (!relay.empty()) {
     // HOST[:PORT]; an IPv6 address is given in brackets when it carries a port.
     options.relayPort = options.port;
@@ -277,8 +283,10 @@ int RunHost(const Args& args) {
     });
     deps.inputPlatform = std::make_shared<LoggedInputPlatform>(CreateSystemInputPlatform(), !synthetic);
   }
+  HostOverlay overlay(overlayOptions, PrintLine);  // outlives the server, whose events it hears
   Server server(std::move(deps));
-  server.SetEventHandler([](ServerEvent event, const std::wstring& text) {
+  server.SetEventHandler([&overlay](ServerEvent event, const std::wstring& text) {
+    overlay.OnServerEvent(event);
     PrintLine(std::string("{\"event\":") + JsonString(ServerEventName(event)) + ",\"text\":" +
               JsonString(WideToUtf8(text)) + "}");
   });
@@ -290,12 +298,28 @@ int RunHost(const Args& args) {
     return 1;
   }
 
+  // A synthetic screen sits at the desktop's origin; the real one is the shared monitor.
+  const Rect syntheticScreen{0, 0, static_cast<std::int32_t>(syntheticOptions.width),
+                             static_cast<std::int32_t>(syntheticOptions.height)};
+  if (!overlay.Start(server, synthetic ? syntheticScreen : Rect{})) {
+    server.Stop();
+    SetLogObserver({});
+    return 1;
+  }
+
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   if (durationSeconds < 0) {
     // Ends the run when stdin closes; never joined, as a read cannot be interrupted portably.
     std::thread([] {
-      while (std::fgetc(stdin) != EOF) {
+      std::string line;
+      for (int c; (c = std::fgetc(stdin)) != EOF;) {
+        if (c != '\n') {
+          if (c != '\r' && line.size() < 64) line.push_back(static_cast<char>(c));
+          continue;
+        }
+        OverlayInputLine(line);
+        line.clear();
       }
       gStop.store(true);
     }).detach();
@@ -325,8 +349,11 @@ int RunHost(const Args& args) {
       nextAnnotations = now + std::chrono::milliseconds(100);
       PrintLine(AnnotationsLine(annotations.Counts()));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    overlay.Tick(server);
+    // The overlay is painted about every 5 ms while sharing, as the home window paints it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(overlay.active() ? 5 : 20));
   }
+  overlay.Finish(server);
   server.Stop();
   SetLogObserver({});
   return 0;
