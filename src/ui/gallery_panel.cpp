@@ -115,8 +115,8 @@ void GalleryPanel::Draw(Surface& surface, const Rect& area) {
   surface.Dropdown(kDropdownDisabledId, Rect::FromSize(tx, cy, tw - 60 * s, 32 * s), items_, fixed, false);
   cy += 40 * s;
   int none = 7;
-  surface.Dropdown(kDropdownEmptyId, Rect::FromSize(tx, cy, tw - 60 * s, 32 * s), {}, none);
-  surface.Text(L"empty list", Rect::FromSize(tx + tw - 56 * s, cy, 56 * s, 32 * s), TextStyle::SmallDim);
+  surface.Dropdown(kDropdownEmptyId, Rect::FromSize(tx, cy, tw - 84 * s, 32 * s), {}, none);
+  surface.Text(L"empty list", Rect::FromSize(tx + tw - 76 * s, cy, 76 * s, 32 * s), TextStyle::SmallDim);
 
   y += 196 * s + pad;
   DrawPreviews(surface, {x, y, area.right - pad, area.bottom - pad});

@@ -153,6 +153,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     AppWindowOptions options;
     options.class_name = L"TavrixGallery";
     options.title = L"Tavrix widget gallery";
+    // Tall enough for every card and the held-open previews below them.
+    options.width = 940;
+    options.height = 720;
     std::wstring error;
     if (!window.Create(instance, options, error)) {
       MessageBoxW(nullptr, error.c_str(), L"Tavrix", MB_ICONERROR);
