@@ -9,23 +9,8 @@
 #        (defaults build/windows and build/native). Exit code 0 when the pointer landed there.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-windows_build=${1:-build/windows}
-native_build=${2:-build/native}
-cli="$windows_build/tools/cli/tavrix-cli.exe"
-driver="$native_build/tests/host/tvx_control_driver"
-for f in "$cli" "$driver"; do
-  if [ ! -f "$f" ]; then echo "control-check: $f is missing (build it first)"; exit 2; fi
-done
-
-work=$(mktemp -d)
-. scripts/xvfb.sh
-export WINEPREFIX="$(cd "$windows_build" && pwd)/wineprefix-display" WINEDEBUG=-all
-cleanup() {
-  WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. scripts/wine-display-check.sh
+wine_display_check control-check tests/host/tvx_control_driver "${1:-}" "${2:-}"
 
 # Reads or moves the X pointer. libX11 is loaded at run time, so no X development files are needed.
 cat >"$work/xpointer.cpp" <<'CPP'

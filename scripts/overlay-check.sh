@@ -8,24 +8,9 @@
 #        (defaults build/windows and build/native; KEEP_DIR keeps the dumps). Exit code 0 on success.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-windows_build=${1:-build/windows}
-native_build=${2:-build/native}
+. scripts/wine-display-check.sh
+wine_display_check overlay-check tests/media/tvx_overlay_driver "${1:-}" "${2:-}"
 keep=${3:-}
-cli="$windows_build/tools/cli/tavrix-cli.exe"
-driver="$native_build/tests/media/tvx_overlay_driver"
-for f in "$cli" "$driver"; do
-  if [ ! -f "$f" ]; then echo "overlay-check: $f is missing (build it first)"; exit 2; fi
-done
-
-work=$(mktemp -d)
-. scripts/xvfb.sh
-export WINEPREFIX="$(cd "$windows_build" && pwd)/wineprefix-display" WINEDEBUG=-all
-cleanup() {
-  WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 start_xvfb
 if ! sh scripts/wine-prefix.sh; then echo "overlay-check: could not prepare $WINEPREFIX"; exit 2; fi

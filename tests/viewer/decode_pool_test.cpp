@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 
 #include "fake_tile_decoder.h"
@@ -16,6 +17,16 @@ using testing::FakeTileDecoder;
 
 JpegDecoderFactory FakeFactory() {
   return [](std::wstring&) { return std::make_unique<FakeTileDecoder>(); };
+}
+
+// Decoders that each record the bytes of the tiles they decode, decoder i into seen[i].
+JpegDecoderFactory RecordingFactory(std::vector<std::vector<std::uint8_t>>& seen) {
+  auto next = std::make_shared<std::size_t>(0);
+  auto m = std::make_shared<std::mutex>();
+  return [&seen, next, m](std::wstring&) {
+    std::lock_guard<std::mutex> lock(*m);
+    return std::make_unique<FakeTileDecoder>(&seen[(*next)++]);
+  };
 }
 
 std::vector<TileRef> Refs(const std::vector<std::vector<std::uint8_t>>& jpegs,
@@ -80,14 +91,9 @@ TEST(DecodePool, StartLogsTheThreadCountAndKeepsDecodersMadeBeforeAFailure) {
 
 TEST(DecodePool, EachDecoderTakesTheTilesAtItsPositions) {
   std::vector<std::vector<std::uint8_t>> seen(3);
-  std::size_t next = 0;
-  std::mutex m;
   DecodePool pool;
   std::wstring error;
-  ASSERT_TRUE(pool.Start(3, [&](std::wstring&) {
-    std::lock_guard<std::mutex> lock(m);
-    return std::make_unique<FakeTileDecoder>(&seen[next++]);
-  }, error));
+  ASSERT_TRUE(pool.Start(3, RecordingFactory(seen), error));
   Framebuffer fb;
   fb.Resize(8 * 4, 8 * 2);
   std::vector<std::vector<std::uint8_t>> jpegs;
@@ -207,14 +213,9 @@ TEST(DecodePool, ScratchKeepsATilesWorthAndGivesBackWhatLargerTilesTook) {
 
 TEST(DecodePool, ACellListedTwiceIsDecodedOnceFromItsLastEntry) {
   std::vector<std::vector<std::uint8_t>> seen(3);
-  std::size_t next = 0;
-  std::mutex m;
   DecodePool pool;
   std::wstring error;
-  ASSERT_TRUE(pool.Start(3, [&](std::wstring&) {
-    std::lock_guard<std::mutex> lock(m);
-    return std::make_unique<FakeTileDecoder>(&seen[next++]);
-  }, error));
+  ASSERT_TRUE(pool.Start(3, RecordingFactory(seen), error));
   Framebuffer fb;
   fb.Resize(48, 16);
   // Cells (0,0) and (1,0) come three and two times; (2,0) once, in between.
