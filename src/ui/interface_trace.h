@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/geometry.h"
@@ -26,7 +27,10 @@ class InterfaceTrace {
  public:
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   bool enabled() const { return enabled_; }
-  void SetWindowName(std::wstring name) { window_ = std::move(name); }
+  void SetWindowName(std::wstring name) {
+    window_ = std::move(name);
+    has_last_ = false;
+  }
 
   void BeginFrame() { current_.clear(); }
   void Add(std::uint32_t id, std::string_view kind, std::wstring_view label, std::wstring_view value, bool enabled,
@@ -42,7 +46,10 @@ class InterfaceTrace {
   bool enabled_ = false;
   std::wstring window_;
   std::vector<TraceEntry> current_;
-  std::string last_line_;
+  bool has_last_ = false;
+  std::vector<TraceEntry> last_entries_;
+  int last_origin_x_ = 0;
+  int last_origin_y_ = 0;
 };
 
 }  // namespace tvx::ui

@@ -50,8 +50,9 @@ class Surface {
   // --- Frame -------------------------------------------------------------------------------------
   // Stores the input, clears the hot id, the cursor (arrow), the clip stack and the deferred list,
   // resets the transform and clears the target with Background. `width` × `height` is the client
-  // area in physical pixels (popups keep inside it).
-  void BeginFrame(Canvas& canvas, const InputState& input, float width, float height);
+  // area in physical pixels (popups keep inside it). `clear_target` false draws over what is there
+  // (a second surface drawing a preview into the same canvas).
+  void BeginFrame(Canvas& canvas, const InputState& input, float width, float height, bool clear_target = true);
   // Pops leftover clips, runs the deferred draws, applies the end-of-frame rules (a press that no
   // widget took closes popups and ends text editing; a release ends any press or drag). The window
   // then presents and clears its InputState's frame events.
@@ -115,8 +116,14 @@ class Surface {
   WidgetId capture_id() const { return capture_id_; }
   // Gives a text field the keyboard (its caret goes to the end of its text); 0 ends editing.
   void SetFocus(WidgetId id);
+  // Opens a popup of the caller's own (a menu): `id` takes the capture, so every other widget is
+  // blocked until it closes; the popup's widgets are drawn between BeginPopupContent and
+  // EndPopupContent (usually in a deferred draw).
+  void OpenPopup(WidgetId id) { capture_id_ = id; }
   // Closes any open popup.
   void ClosePopup() { capture_id_ = 0; }
+  void BeginPopupContent() { drawing_popup_ = true; }
+  void EndPopupContent() { drawing_popup_ = false; }
   // True in the frame in which text field `id` lost the focus by Enter.
   bool Submitted(WidgetId id) const { return submitted_id_ == id && id != 0; }
 
@@ -173,18 +180,27 @@ class Surface {
   Rect ColorPickerPopupRect(const Rect& swatch) const;
 
  private:
-  bool PopupBlocks(WidgetId id) const;
+  struct CachedBitmap {
+    Canvas* canvas = nullptr;
+    BitmapHandle handle = 0;
+  };
+
+  // The mouse is in `rect` regardless of clips (popups draw outside the content's clips).
+  bool MouseInWindow(const Rect& rect) const;
   void Trace(WidgetId id, std::string_view kind, std::wstring_view label, std::wstring_view value, bool enabled,
              const Rect& rect) {
     if (trace_.enabled()) trace_.Add(id, kind, label, value, enabled, rect);
   }
   void RestartBlink() { blink_start_ms_ = input_.now_ms; }
   bool CaretVisible() const;
-  float CaretX(std::size_t index) const;
-  std::size_t CaretIndexAt(float x) const;
+  // A bitmap of this surface's making on the current canvas, made again after a lost device.
+  BitmapHandle EnsureBitmap(CachedBitmap& cached, int width, int height, const std::uint32_t* pixels,
+                            bool content_changed);
   void DrawPopupFrame(const Rect& rect, float shadow_dx, float shadow_dy);
+  void DrawDropdownPopup(WidgetId id, Rect popup, std::vector<std::wstring> items, int selected);
   void DrawColorPickerPopup(WidgetId id, Rect popup, std::uint32_t colour);
-  bool HandleFieldKeys(std::wstring& text, bool digits_only, std::size_t max_length);
+  bool HandleFieldKeys(bool digits_only, std::size_t max_length);
+  std::size_t NearestCaret(float x) const;  // in the field being edited, x relative to its text origin
 
   SurfacePlatform* platform_ = nullptr;
   Theme theme_;
@@ -203,7 +219,6 @@ class Surface {
   bool drawing_popup_ = false;  // the widget being drawn belongs to the open popup
   bool modal_open_ = false;
   bool in_modal_ = false;
-  bool became_active_ = false;  // some widget took this frame's press
   bool frame_had_events_ = false;
   bool needs_another_frame_ = false;
   std::vector<Rect> clips_;
@@ -217,16 +232,19 @@ class Surface {
   bool drag_selecting_ = false;
   std::int64_t blink_start_ms_ = 0;
   std::vector<float> caret_positions_;  // of the field being drawn
-  float text_left_ = 0;                 // of the field being drawn, scroll applied
 
-  // The open colour picker.
+  // The open colour picker: its remembered hue and the bitmaps of its square and hue bar.
   float picker_hue_ = 0;
+  float picker_square_hue_ = -1;  // the hue the square bitmap shows
+  std::vector<std::uint32_t> picker_pixels_;
+  CachedBitmap picker_square_;
+  CachedBitmap picker_hue_bar_;
 
   int icon_width_ = 0;
   int icon_height_ = 0;
   std::vector<std::uint32_t> icon_pixels_;
-  BitmapHandle icon_bitmap_ = 0;
-  Canvas* icon_canvas_ = nullptr;
+  bool icon_changed_ = false;
+  CachedBitmap icon_cache_;
 
   InterfaceTrace trace_;
 };
