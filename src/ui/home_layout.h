@@ -9,7 +9,7 @@ namespace tvx::home_layout {
 inline constexpr float kTitleBand = 36;   // the card title's band
 inline constexpr float kPadding = 16;     // inside a card
 inline constexpr float kRowHeight = 32;
-inline constexpr float kRowGap = 10;
+inline constexpr float kRowGap = 8;
 inline constexpr float kLabelColumn = 150;
 
 // Walks down a card row by row.

@@ -80,6 +80,11 @@ float HomeView::DrawSharePanel(ui::Surface& ui, float x, float y, float width) {
     ui.TextField(ids::kSharePort, UiRect{field.left, field.top, field.left + 110 * s, field.bottom}, st.port, L"",
                  !sharing, true, 5);
     Label(ui, rows.Label(row), L"port");
+    // What the other side types, ready to paste into a message.
+    if (ui.Button(ids::kCopyDetails, UiRect{field.right - 140 * s, field.top, field.right, field.bottom},
+                  L"Copy details")) {
+      home_.CopyDetails();
+    }
   }
   if (st.mode == 1) {
     const UiRect row = rows.Take();
@@ -109,12 +114,6 @@ float HomeView::DrawSharePanel(ui::Surface& ui, float x, float y, float width) {
     if (ui.Button(ids::kNewCode, UiRect{field.right - newWidth, field.top, field.right, field.bottom}, L"New", false,
                   codeEditable)) {
       home_.NewCode();
-    }
-  }
-  {
-    const UiRect row = rows.Take();
-    if (ui.Button(ids::kCopyDetails, UiRect{row.left, row.top, row.left + 140 * s, row.bottom}, L"Copy details")) {
-      home_.CopyDetails();
     }
   }
   {
