@@ -290,7 +290,7 @@ void HomeController::RefreshOverlay(bool force) {
   AnnotationStore& store = server_.annotations();
   const std::uint64_t nowMs = AnnotationNowMs();
   store.Expire(nowMs);
-  overlay_->Render(store.Snapshot(nowMs));
+  overlay_->Render(store.Snapshot(nowMs), nowMs);
 }
 
 // --- Prompts -------------------------------------------------------------------------------------

@@ -45,7 +45,7 @@ class HomeOverlay {
   virtual void Show() = 0;  // without activating
   virtual void Hide() = 0;
   virtual bool Shown() const = 0;
-  virtual void Render(const AnnotationSnapshot& snapshot) = 0;
+  virtual void Render(const AnnotationSnapshot& snapshot, std::uint64_t nowMs) = 0;
   // Paints nothing (before hiding, so a later show starts empty).
   virtual void Clear() = 0;
   // The window goes for good.

@@ -69,7 +69,7 @@ class FakeOverlay final : public HomeOverlay {
   void Show() override { shown = true; }
   void Hide() override { shown = false; }
   bool Shown() const override { return shown; }
-  void Render(const AnnotationSnapshot& snapshot) override {
+  void Render(const AnnotationSnapshot& snapshot, std::uint64_t) override {
     ++renders;
     lastDrawings = snapshot.drawings.size();
   }
