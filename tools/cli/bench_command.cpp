@@ -11,6 +11,7 @@ namespace {
 const Command kBenchmarks[] = {
     {"frames", "loopback frame throughput (MB/s) and small-frame round trip (us)", RunBenchFrames},
     {"hash", "change detection (GB/s) beside memcpy", RunBenchHash},
+    {"overlay", "overlay render time with 0..256 drawings, and the share of renders skipped", RunBenchOverlay},
     {"encode", "JPEG tiles per second per thread count and workload", RunBenchEncode},
     {"relay", "a session through the relay vs direct, and the relay's cost per host and session", RunBenchRelay},
     {"stream", "host and viewer over loopback: fps, kbit/s, CPU per frame, change-to-screen latency", RunBenchStream},

@@ -22,6 +22,7 @@ int RunView(const Args& args);
 int RunBench(const Args& args);
 int RunBenchFrames(const Args& args);
 int RunBenchHash(const Args& args);
+int RunBenchOverlay(const Args& args);
 int RunBenchEncode(const Args& args);
 int RunBenchRelay(const Args& args);
 int RunBenchStream(const Args& args);

@@ -11,6 +11,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "host_overlay.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -54,9 +55,16 @@ const char kHostUsage[] =
     "  --source SOURCE       'screen' (default) or synthetic:WIDTHxHEIGHT[:static|typing|scroll|video]\n"
     "  --relay HOST[:PORT]   relay server (its port defaults to the sharing port)\n"
     "  --id ID               this host's relay ID\n"
-    "  --duration SECONDS    stop after this long (stdin is then not watched)\n";
+    "  --duration SECONDS    stop after this long (stdin is then not watched)\n"
+    "  --overlay             paint the viewers' pointers and drawings over the shared screen, as the\n"
+    "                        home window does (Windows build, with a display)\n"
+    "  --overlay-dump FILE   with --overlay: write the overlay's surface to FILE as a 32-bit BMP\n"
+    "                        (premultiplied BGRA) at exit and whenever stdin gives the line 'dump'\n"
+    "                        (then prints {\"overlayDump\":FILE})\n";
 
 std::atomic<bool> gStop{false};
+std::atomic<bool> gDumpRequested{false};
+std::atomic<bool> gScreensChanged{false};
 
 void OnSignal(int) { gStop.store(true); }
 
@@ -141,6 +149,8 @@ int RunHost(const Args& args) {
   std::string relay;
   long long durationSeconds = -1;
   bool logInput = !SystemInputInjects();
+  bool overlay = false;
+  std::string overlayDump;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -185,6 +195,15 @@ int RunHost(const Args& args) {
       options.allowRemoteControl = true;
     } else if (arg == "--share-clipboard") {
       options.shareClipboard = true;
+    } else if (arg == "--overlay") {
+      overlay = true;
+    } else if (arg == "--overlay-dump") {
+      if (!hasValue) {
+        std::fprintf(stderr, "tavrix-cli host: --overlay-dump needs a file\n");
+        return 2;
+      }
+      ++i;
+      overlayDump = value;
     } else if (arg == "--share-audio") {
       options.shareAudio = true;
     } else if (arg == "--input") {
@@ -224,6 +243,10 @@ int RunHost(const Args& args) {
       std::fprintf(stderr, "tavrix-cli host: unknown option '%s' (try --help)\n", arg.c_str());
       return 2;
     }
+  }
+  if (!overlayDump.empty() && !overlay) {
+    std::fprintf(stderr, "tavrix-cli host: --overlay-dump needs --overlay\n");
+    return 2;
   }
   if (!relay.empty()) {
     // HOST[:PORT]; an IPv6 address is given in brackets when it carries a port.
@@ -269,6 +292,7 @@ int RunHost(const Args& args) {
   }
   Server server(std::move(deps));
   server.SetEventHandler([](ServerEvent event, const std::wstring& text) {
+    if (event == ServerEvent::ScreensChanged) gScreensChanged.store(true);
     PrintLine(std::string("{\"event\":") + JsonString(ServerEventName(event)) + ",\"text\":" +
               JsonString(WideToUtf8(text)) + "}");
   });
@@ -280,12 +304,41 @@ int RunHost(const Args& args) {
     return 1;
   }
 
+  HostOverlay overlayWindow;
+  // The overlay covers the shared monitor; a synthetic screen sits at the desktop's origin.
+  const auto overlayScreen = [&] {
+    return synthetic ? Rect{0, 0, static_cast<std::int32_t>(syntheticOptions.width),
+                            static_cast<std::int32_t>(syntheticOptions.height)}
+                     : MonitorScreen(server.Options().monitor);
+  };
+  if (overlay && !overlayWindow.Start(overlayScreen(), error)) {
+    std::fprintf(stderr, "Overlay unavailable: %s\n", WideToUtf8(error).c_str());
+    server.Stop();
+    SetLogObserver({});
+    return 1;
+  }
+  const auto dumpOverlay = [&] {
+    std::wstring dumpError;
+    if (overlayWindow.Dump(overlayDump, dumpError)) {
+      PrintLine("{\"overlayDump\":" + JsonString(overlayDump) + "}");
+    } else {
+      std::fprintf(stderr, "Overlay dump failed: %s\n", WideToUtf8(dumpError).c_str());
+    }
+  };
+
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   if (durationSeconds < 0) {
     // Ends the run when stdin closes; never joined, as a read cannot be interrupted portably.
     std::thread([] {
-      while (std::fgetc(stdin) != EOF) {
+      std::string line;
+      for (int c; (c = std::fgetc(stdin)) != EOF;) {
+        if (c != '\n') {
+          if (c != '\r' && line.size() < 64) line.push_back(static_cast<char>(c));
+          continue;
+        }
+        if (line == "dump") gDumpRequested.store(true);
+        line.clear();
       }
       gStop.store(true);
     }).detach();
@@ -315,7 +368,18 @@ int RunHost(const Args& args) {
       nextAnnotations = now + std::chrono::milliseconds(100);
       PrintLine(AnnotationsLine(annotations.Counts()));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (overlay) {
+      if (gScreensChanged.exchange(false)) overlayWindow.SetScreen(overlayScreen());
+      overlayWindow.Tick(annotations, static_cast<std::uint64_t>(NowMicros() / 1000));
+      if (!overlayDump.empty() && gDumpRequested.exchange(false)) dumpOverlay();
+    }
+    // The overlay is painted about every 5 ms while sharing, as the home window paints it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(overlay ? 5 : 20));
+  }
+  if (overlay) {
+    overlayWindow.Tick(server.annotations(), static_cast<std::uint64_t>(NowMicros() / 1000));
+    if (!overlayDump.empty()) dumpOverlay();
+    overlayWindow.Stop();
   }
   server.Stop();
   SetLogObserver({});
