@@ -109,9 +109,10 @@ class Canvas {
   // --- Text in the interface styles (single line, no wrapping) -----------------------------------
   // Font sizes of the styles are DIP times this scale.
   virtual void SetTextScale(float scale) = 0;
-  // Drawn clipped to `rect`, vertically centred, aligned horizontally inside it.
-  virtual void DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
-                        std::uint32_t colour) = 0;
+  // Drawn clipped to `rect`, vertically centred, aligned horizontally inside it. (Not named
+  // DrawText: windows.h defines that as a macro.)
+  virtual void DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+                              std::uint32_t colour) = 0;
   // Width of the laid-out text, trailing spaces included.
   virtual float MeasureText(std::wstring_view text, TextStyle style) = 0;
   // The x of every caret position of `text` laid out from x = 0 without limits: text.size() + 1

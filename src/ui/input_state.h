@@ -53,6 +53,7 @@ struct InputState {
   std::vector<KeyEvent> key_events;  // in order
   bool shift = false;             // at the last key event
   bool ctrl = false;
+  bool alt = false;  // ctrl + alt is AltGr, which types characters such as '@' on many layouts
 
   bool dirty = true;  // something changed since the last frame
 

@@ -140,8 +140,8 @@ float RecordingCanvas::Width(std::wstring_view text, float size) {
   return static_cast<float>(units) * size * kAdvance;
 }
 
-void RecordingCanvas::DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
-                               std::uint32_t colour) {
+void RecordingCanvas::DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+                                     std::uint32_t colour) {
   DrawOp& op = Record(DrawOp::Kind::Text);
   op.text = std::wstring(text);
   op.rect = rect;
@@ -242,8 +242,8 @@ bool RecordingCanvas::UpdateBitmap(BitmapHandle handle, int x, int y, int width,
   if (x < 0 || y < 0 || width < 0 || height < 0 || x + width > b.width || y + height > b.height) return false;
   const auto* bytes = static_cast<const unsigned char*>(pixels);
   for (int row = 0; row < height; ++row) {
-    std::memcpy(&b.pixels[static_cast<std::size_t>(y + row) * b.width + x], bytes + static_cast<std::size_t>(row) * stride,
-                static_cast<std::size_t>(width) * 4);
+    std::memcpy(&b.pixels[static_cast<std::size_t>(y + row) * b.width + x],
+                bytes + static_cast<std::size_t>(row) * stride, static_cast<std::size_t>(width) * 4);
   }
   return true;
 }

@@ -90,8 +90,8 @@ class RecordingCanvas : public Canvas {
   void StrokePath(const Path& path, std::uint32_t colour, float width, const StrokeStyle& style) override;
 
   void SetTextScale(float scale) override { text_scale_ = scale; }
-  void DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
-                std::uint32_t colour) override;
+  void DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+                      std::uint32_t colour) override;
   float MeasureText(std::wstring_view text, TextStyle style) override;
   void CaretPositions(std::wstring_view text, TextStyle style, std::vector<float>& positions) override;
   float LineHeight(TextStyle style) override { return StyleSize(style) * kLineHeight; }

@@ -120,7 +120,7 @@ std::uint32_t Surface::StyleColour(TextStyle style) const {
 
 void Surface::Text(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align, std::uint32_t colour) {
   if (text.empty()) return;
-  canvas_->DrawText(text, rect, style, align, colour != 0 ? colour : StyleColour(style));
+  canvas_->DrawStyledText(text, rect, style, align, colour != 0 ? colour : StyleColour(style));
 }
 
 float Surface::MeasureText(std::wstring_view text, TextStyle style) {

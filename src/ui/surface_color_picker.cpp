@@ -39,7 +39,9 @@ PickerLayout LayoutPicker(const Rect& popup, float s) {
   return l;
 }
 
-float Fraction(float v, float from, float length) { return std::clamp((v - from) / std::max(length, 1.0f), 0.0f, 1.0f); }
+float Fraction(float v, float from, float length) {
+  return std::clamp((v - from) / std::max(length, 1.0f), 0.0f, 1.0f);
+}
 
 float WholeDegrees(float hue) { return std::fmod(std::round(hue), 360.0f); }
 
@@ -116,7 +118,7 @@ bool Surface::ColorPicker(WidgetId id, const Rect& rect, std::uint32_t& colour) 
   const float radius = (theme_.control_radius + 2) * s;
   FillRoundedRect(rect, radius, colour);
   DrawRoundedRect(rect, radius, open ? theme_[ThemeColour::Accent] : theme_[ThemeColour::BorderHover], 1);
-  Trace(id, "colorpicker", {}, FormatColour(colour), true, rect);
+  if (trace_.enabled()) Trace(id, "colorpicker", {}, FormatColour(colour), true, rect);
   if (open) {
     const Rect popup = ColorPickerPopupRect(rect);
     Defer([this, id, popup, shown = colour]() { DrawColorPickerPopup(id, popup, shown); });
@@ -142,7 +144,8 @@ void Surface::DrawColorPickerPopup(WidgetId, Rect popup, std::uint32_t colour) {
     }
     picker_square_hue_ = picker_hue_;
   }
-  const BitmapHandle square = EnsureBitmap(picker_square_, kSquareCells, kSquareCells, picker_pixels_.data(), hue_changed);
+  const BitmapHandle square =
+      EnsureBitmap(picker_square_, kSquareCells, kSquareCells, picker_pixels_.data(), hue_changed);
   if (square != 0) canvas_->DrawBitmap(square, layout.square, {}, 1.0f, Interpolation::Linear);
   DrawRoundedRect(layout.square, 3 * s, theme_[ThemeColour::Border], 1);
 

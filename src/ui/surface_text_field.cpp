@@ -73,8 +73,9 @@ bool Surface::HandleFieldKeys(bool digits_only, std::size_t max_length) {
     if (edited || moved) RestartBlink();
     changed = changed || edited;
   }
-  // Characters typed with ctrl held are control codes of shortcuts, not text.
-  if (!input_.ctrl && !input_.typed.empty()) {
+  // Characters typed with ctrl held belong to shortcuts, not text, unless alt is held too: ctrl +
+  // alt is AltGr, which types '@', '\\' and more on many keyboard layouts.
+  if ((!input_.ctrl || input_.alt) && !input_.typed.empty()) {
     std::wstring typed;
     for (wchar_t c : input_.typed) {
       if (static_cast<std::uint32_t>(c) >= 0x20 && c != 0x7F) typed.push_back(c);

@@ -136,7 +136,7 @@ bool Surface::Slider(WidgetId id, const Rect& rect, int& value, int min, int max
   }
   FillCircle({knob_x, mid}, 8 * s, hovered || dragging ? 0xFFFFFFFFu : 0xFFE6EAF0u);
   DrawCircle({knob_x, mid}, 8 * s, theme_[ThemeColour::Accent], 2 * s);
-  Trace(id, "slider", {}, std::to_wstring(value), true, rect);
+  if (trace_.enabled()) Trace(id, "slider", {}, std::to_wstring(value), true, rect);
   return changed;
 }
 

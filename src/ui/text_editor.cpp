@@ -72,7 +72,9 @@ std::size_t TextEditor::WordRight(std::size_t from) const {
   return from;
 }
 
-void TextEditor::MoveLeft(bool word, bool extend) { SetCaret(word ? WordLeft(caret_) : PreviousBoundary(caret_), extend); }
+void TextEditor::MoveLeft(bool word, bool extend) {
+  SetCaret(word ? WordLeft(caret_) : PreviousBoundary(caret_), extend);
+}
 
 void TextEditor::MoveRight(bool word, bool extend) {
   SetCaret(word ? WordRight(caret_) : NextBoundary(caret_), extend);

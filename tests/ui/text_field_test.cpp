@@ -177,6 +177,16 @@ TEST_F(TextFieldTest, CharactersTypedWithCtrlAreShortcutsNotText) {
   EXPECT_EQ(text, L"c") << "select-all then typing replaced it; DEL and BS codes are dropped";
 }
 
+TEST_F(TextFieldTest, AltGrCharactersAreText) {
+  text = L"me";
+  FocusAtEnd();
+  input.ctrl = true;
+  input.alt = true;
+  Type(L"@");
+  EXPECT_TRUE(Draw());
+  EXPECT_EQ(text, L"me@");
+}
+
 TEST_F(TextFieldTest, DisabledFieldLosesFocusAndTakesNoPress) {
   text = L"abc";
   FocusAtEnd();
