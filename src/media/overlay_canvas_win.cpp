@@ -256,7 +256,7 @@ ui::TextFormat OverlayCanvas::StyleFormat(ui::TextStyle style) const {
   return format;
 }
 
-void OverlayCanvas::DrawText(std::wstring_view text, const ui::Rect& rect, ui::TextStyle style, ui::TextAlign align,
+void OverlayCanvas::DrawStyledText(std::wstring_view text, const ui::Rect& rect, ui::TextStyle style, ui::TextAlign align,
                              std::uint32_t colour) {
   ui::TextFormat format = StyleFormat(style);
   format.align = align;

@@ -44,7 +44,7 @@ class OverlayCanvas final : public ui::Canvas {
   void StrokePath(const ui::Path& path, std::uint32_t colour, float width, const ui::StrokeStyle& style) override;
 
   void SetTextScale(float scale) override { textScale_ = scale; }
-  void DrawText(std::wstring_view text, const ui::Rect& rect, ui::TextStyle style, ui::TextAlign align,
+  void DrawStyledText(std::wstring_view text, const ui::Rect& rect, ui::TextStyle style, ui::TextAlign align,
                 std::uint32_t colour) override;
   float MeasureText(std::wstring_view text, ui::TextStyle style) override;
   void CaretPositions(std::wstring_view text, ui::TextStyle style, std::vector<float>& positions) override;
