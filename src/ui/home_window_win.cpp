@@ -23,6 +23,14 @@ HICON LoadAppIcon(HINSTANCE instance, int metricX, int metricY) {
                                        GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
 }
 
+// The frame around a client rectangle at `dpi` (the per-monitor call exists from Windows 10 1607 on).
+void AdjustForDpi(RECT& rect, DWORD style, UINT dpi) {
+  using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const Fn fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (fn == nullptr || !fn(&rect, style, FALSE, 0, dpi)) AdjustWindowRectEx(&rect, style, FALSE, 0);
+}
+
 std::wstring WindowsUserName() {
   wchar_t name[257] = {};
   DWORD size = 257;
@@ -44,7 +52,8 @@ HomeWindow::HomeWindow(HINSTANCE instance) {
   deps.postRepaint = [this] {
     if (HWND window = hwnd()) PostMessageW(window, kRepaintMessage, 0, 0);
   };
-  home_ = std::make_unique<HomeController>(store_, *this, &overlay_, clipboard_, &poster_, std::move(deps));
+  HomeShell& shell = *this;
+  home_ = std::make_unique<HomeController>(store_, shell, &overlay_, clipboard_, &poster_, std::move(deps));
   view_ = std::make_unique<HomeView>(*home_);
 }
 
@@ -211,9 +220,8 @@ void HomeWindow::ResetWindowSize() {
     HWND window = hwnd();
     if (window == nullptr) return;
     ShowWindow(window, SW_RESTORE);
-    const UINT dpi = GetDpiForWindow(window);
-    RECT frame{0, 0, MulDiv(kClientWidth, static_cast<int>(dpi), 96), MulDiv(kClientHeight, static_cast<int>(dpi), 96)};
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE, 0, dpi);
+    RECT frame{0, 0, MulDiv(kClientWidth, dpi(), 96), MulDiv(kClientHeight, dpi(), 96)};
+    AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), static_cast<UINT>(dpi()));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);

@@ -2,6 +2,7 @@
 
 #include "foundation/com_apartment.h"
 #include "foundation/format.h"
+#include "foundation/log.h"
 #include "host/relay_probe.h"
 
 namespace tvx {
@@ -81,6 +82,7 @@ void RelayProbes::Work(std::vector<std::wstring> addresses, std::uint16_t port) 
         case RelayProbeResult::State::Unreachable:
         default: record = {RelayState::Unreachable, 0, 0}; break;
       }
+      Log(kLogInfo, L"Relay %s on port %u: %s", address, static_cast<unsigned>(port), RelayStatusText(record));
     }
     connection->Close();
     if (repaint_) repaint_();
