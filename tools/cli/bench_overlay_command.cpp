@@ -38,7 +38,7 @@ class NullCanvas final : public ui::Canvas {
   void FillPath(const ui::Path&, std::uint32_t) override {}
   void StrokePath(const ui::Path&, std::uint32_t, float, const ui::StrokeStyle&) override {}
   void SetTextScale(float) override {}
-  void DrawText(std::wstring_view, const ui::Rect&, ui::TextStyle, ui::TextAlign, std::uint32_t) override {}
+  void DrawStyledText(std::wstring_view, const ui::Rect&, ui::TextStyle, ui::TextAlign, std::uint32_t) override {}
   float MeasureText(std::wstring_view text, ui::TextStyle) override { return 7.0f * text.size(); }
   void CaretPositions(std::wstring_view text, ui::TextStyle, std::vector<float>& positions) override {
     positions.assign(text.size() + 1, 0.0f);
