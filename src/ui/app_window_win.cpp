@@ -9,6 +9,7 @@
 #include "foundation/clock.h"
 #include "foundation/error_text.h"
 #include "foundation/text.h"
+#include "ui/swap_chain_device_win.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -188,7 +189,9 @@ bool AppWindow::Create(HINSTANCE instance, const AppWindowOptions& options, std:
     DestroyWindow(hwnd_);
     return false;
   }
-  resources_ = std::make_unique<RenderResources>(std::make_unique<SwapChainDevice>(hwnd_, canvas_.factory()));
+  auto device = std::make_unique<SwapChainDevice>(hwnd_, canvas_.factory());
+  swap_chain_ = device.get();
+  resources_ = std::make_unique<RenderResources>(std::move(device));
   if (HICON icon = options.small_icon ? options.small_icon : options.large_icon) SetWindowIcon(icon);
   surface_.SetTraceWindowName(options.title);
   surface_.EnableTrace(Trace().Get() != nullptr);
@@ -232,8 +235,10 @@ void AppWindow::ReplaceRenderDevice(
     std::function<std::unique_ptr<RenderDevice>(std::unique_ptr<RenderDevice>)> wrap) {
   if (!hwnd_) return;
   if (resources_) resources_->Release();
-  resources_ = std::make_unique<RenderResources>(
-      wrap(std::make_unique<SwapChainDevice>(hwnd_, canvas_.factory())));
+  resources_.reset();
+  auto device = std::make_unique<SwapChainDevice>(hwnd_, canvas_.factory());
+  swap_chain_ = device.get();
+  resources_ = std::make_unique<RenderResources>(wrap(std::move(device)));
   resources_->Resize(client_width_, client_height_, false);
   Invalidate();
 }
@@ -472,8 +477,7 @@ void AppWindow::PaintFrame() {
     input_.ClearFrameEvents();
     return;
   }
-  auto* device = static_cast<SwapChainDevice*>(&resources_->device());
-  canvas_.Attach(device->context(), resources_->Generation());
+  canvas_.Attach(swap_chain_->context(), resources_->Generation());
   canvas_.SetTextScale(scale_);
   input_.scale = scale_;
   input_.now_ms = start / 1000;
@@ -535,6 +539,8 @@ float AppWindow::DrawWindowButtons() {
   float right = static_cast<float>(client_width_);
   auto button = [&](std::uint32_t id, auto&& glyph) {
     const Rect rect{right - w, 0, right, h};
+    s.TraceWidget(id, "button",
+                  id == kCloseButtonId ? L"Close" : id == kMinimiseButtonId ? L"Minimise" : L"Maximise", true, rect);
     bool hovered = false;
     const bool clicked = s.ButtonBehaviour(id, rect, true, &hovered);
     std::uint32_t colour = s.Colour(ThemeColour::TextSecondary);

@@ -24,6 +24,8 @@
 
 namespace tvx::ui {
 
+class SwapChainDevice;
+
 struct AppWindowOptions {
   std::wstring class_name;
   std::wstring title;
@@ -114,6 +116,7 @@ class AppWindow {
   std::unique_ptr<Clipboard> clipboard_;
   Direct2DCanvas canvas_;
   std::unique_ptr<RenderResources> resources_;
+  SwapChainDevice* swap_chain_ = nullptr;  // the real device, inside resources_
   Surface surface_;
   AppWindowOptions options_;
   int dpi_ = 96;

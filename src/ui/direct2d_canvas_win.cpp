@@ -285,7 +285,7 @@ ComPtr<IDWriteTextLayout> Direct2DCanvas::Layout(std::wstring_view text, IDWrite
   return layout;
 }
 
-void Direct2DCanvas::DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+void Direct2DCanvas::DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
                               std::uint32_t colour) {
   if (!context_ || text.empty() || rect.Empty()) return;
   IDWriteTextFormat* format = style_formats_[static_cast<int>(style)].Get();

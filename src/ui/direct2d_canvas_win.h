@@ -51,7 +51,7 @@ class Direct2DCanvas : public Canvas {
   void StrokePath(const Path& path, std::uint32_t colour, float width, const StrokeStyle& style) override;
 
   void SetTextScale(float scale) override;
-  void DrawText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
+  void DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
                 std::uint32_t colour) override;
   float MeasureText(std::wstring_view text, TextStyle style) override;
   void CaretPositions(std::wstring_view text, TextStyle style, std::vector<float>& positions) override;

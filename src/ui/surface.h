@@ -174,6 +174,10 @@ class Surface {
     return trace_.TakeLine(screen_origin_x, screen_origin_y);
   }
   const InterfaceTrace& trace() const { return trace_; }
+  // Lists a widget drawn outside the surface's own widgets (the window buttons) in the trace.
+  void TraceWidget(WidgetId id, std::string_view kind, std::wstring_view label, bool enabled, const Rect& rect) {
+    Trace(id, kind, label, {}, enabled, rect);
+  }
 
   // Geometry of the open popups, for callers and tests.
   Rect DropdownPopupRect(const Rect& box, std::size_t item_count) const;
