@@ -76,6 +76,9 @@ bool HomeWindow::Start(HINSTANCE instance, std::wstring& error) {
   options.large_icon = largeIcon_;
   options.small_icon = smallIcon_;
   if (!Create(instance, options, error)) return false;
+  // On a screen smaller than the first size the title bar would start above the top edge, out of
+  // reach: the window then takes the work area's size instead.
+  PlaceAtFirstSize();
 
   surface().SetAccent(home_->settings().accentColour);
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -217,22 +220,26 @@ void HomeWindow::ApplyAccent(std::uint32_t accent) {
 
 void HomeWindow::ResetWindowSize() {
   PostAction([this] {
-    HWND window = hwnd();
-    if (window == nullptr) return;
-    ShowWindow(window, SW_RESTORE);
-    RECT frame{0, 0, MulDiv(kClientWidth, dpi(), 96), MulDiv(kClientHeight, dpi(), 96)};
-    AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), static_cast<UINT>(dpi()));
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT work = monitor.rcWork;
-    const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
-    const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
-    SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (hwnd() == nullptr) return;
+    ShowWindow(hwnd(), SW_RESTORE);
+    PlaceAtFirstSize();
     home_->SaveWindowPlacement(CurrentPlacement());
     home_->SetStatus(L"Window size reset.");
   });
+}
+
+void HomeWindow::PlaceAtFirstSize() {
+  HWND window = hwnd();
+  RECT frame{0, 0, MulDiv(kClientWidth, dpi(), 96), MulDiv(kClientHeight, dpi(), 96)};
+  AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), static_cast<UINT>(dpi()));
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT work = monitor.rcWork;
+  const int width = std::min<int>(frame.right - frame.left, work.right - work.left);
+  const int height = std::min<int>(frame.bottom - frame.top, work.bottom - work.top);
+  SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // --- Tray, placement -----------------------------------------------------------------------------

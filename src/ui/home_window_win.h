@@ -54,6 +54,8 @@ class HomeWindow final : public ui::AppWindow, private HomeShell {
   void ApplyAccent(std::uint32_t accent) override;
 
   void AddTrayIcon();
+  // The first client size (limited to the work area), centred on the window's monitor.
+  void PlaceAtFirstSize();
   WindowPlacement CurrentPlacement() const;
   void OnTrayEvent(UINT event);
 

@@ -122,12 +122,20 @@ class App:
         return wait(find, seconds)
 
     def click(self, wid, label=None):
+        # The trace gives screen positions as of the last frame; a window that moved since then is
+        # only traced again once something is drawn. Moving the mouse draws a frame: aim, let it
+        # draw, and aim again until the widget stays put.
         w = self.widget(wid, label)
-        if not w:
-            return False
-        x, y = w["x"] + w["w"] // 2, w["y"] + w["h"] // 2
-        subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=False)
-        time.sleep(0.15)
+        for _ in range(5):
+            if not w:
+                return False
+            x, y = w["x"] + w["w"] // 2, w["y"] + w["h"] // 2
+            subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=False)
+            time.sleep(0.3)
+            again = self.widget(wid, label, 2)
+            if again and (again["x"], again["y"]) == (w["x"], w["y"]):
+                break
+            w = again
         subprocess.run(["xdotool", "click", "1"], check=False)
         time.sleep(0.4)
         return True
