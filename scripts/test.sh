@@ -35,4 +35,7 @@ scripts/cross-test.sh
 echo "== remote control moves the X pointer"
 scripts/control-check.sh build/windows build/native
 
+echo "== tavrix.exe: window, tray, sharing and settings under Wine"
+scripts/app-check.sh build/windows build/native
+
 ctest --preset windows

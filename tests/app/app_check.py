@@ -121,24 +121,28 @@ class App:
             return None
         return wait(find, seconds)
 
-    def click(self, wid, label=None):
-        # The trace gives screen positions as of the last frame; a window that moved since then is
-        # only traced again once something is drawn. Moving the mouse draws a frame: aim, let it
-        # draw, and aim again until the widget stays put.
-        w = self.widget(wid, label)
-        for _ in range(5):
+    def click(self, wid, label=None, closes=False):
+        """Clicks a widget. The trace gives screen positions as of the last frame, and a window
+        that moved is only traced again once something is drawn: the mouse comes from beside the
+        target (which draws a frame), then the widget is looked up again. With `closes` the widget
+        should be gone afterwards; a click that did not take is tried again (seldom, under Wine a
+        click right after the window changed is lost)."""
+        for _ in range(3 if closes else 1):
+            w = self.widget(wid, label)
             if not w:
-                return False
+                return not closes
+            x, y = w["x"] + w["w"] // 2, w["y"] + w["h"] // 2
+            subprocess.run(["xdotool", "mousemove", str(x - 3), str(y - 3)], check=False)
+            time.sleep(0.25)
+            w = self.widget(wid, label, 2) or w
             x, y = w["x"] + w["w"] // 2, w["y"] + w["h"] // 2
             subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=False)
-            time.sleep(0.3)
-            again = self.widget(wid, label, 2)
-            if again and (again["x"], again["y"]) == (w["x"], w["y"]):
-                break
-            w = again
-        subprocess.run(["xdotool", "click", "1"], check=False)
-        time.sleep(0.4)
-        return True
+            time.sleep(0.25)
+            subprocess.run(["xdotool", "click", "1"], check=False)
+            time.sleep(0.6)
+            if not closes or not self.widget(wid, label, 1.5):
+                return True
+        return False
 
     def log(self):
         try:
@@ -233,7 +237,7 @@ def main():
           "the closed port reads \"cannot be reached\"")
     time.sleep(1)
     app.screenshot("relay-sheet")
-    app.click(SHEET_CLOSE, "Close")
+    check(app.click(SHEET_CLOSE, "Close", closes=True), "\"Close\" closes the relay sheet")
     relay.terminate()
     relay.wait(10)
 
@@ -242,7 +246,7 @@ def main():
     check(app.widget(ABOUT_CLOSE, "Close") is not None, "the About card is open")
     time.sleep(0.5)
     app.screenshot("about")
-    app.click(ABOUT_CLOSE, "Close")
+    check(app.click(ABOUT_CLOSE, "Close", closes=True), "\"Close\" closes the About card")
 
     # 5. Sharing: a Linux-built viewer receives the screen.
     check(app.click(START_STOP, "Start sharing"), "press \"Start sharing\"")
@@ -256,7 +260,7 @@ def main():
     check(app.widget(PROMPT_KEEP, "Keep sharing", 30) is not None, "the nobody-watching prompt opens")
     time.sleep(0.5)
     app.screenshot("prompt-nobody-watching")
-    app.click(PROMPT_KEEP, "Keep sharing")
+    check(app.click(PROMPT_KEEP, "Keep sharing", closes=True), "\"Keep sharing\" closes the prompt")
 
     # 6. A control request: the prompt, then "Allow control" lets the viewer's mouse through.
     asking = subprocess.Popen([control_viewer, str(port), code], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -264,7 +268,7 @@ def main():
     check(app.widget(PROMPT_ALLOW, "Allow control", 40) is not None, "a control request opens its prompt")
     time.sleep(0.5)
     app.screenshot("prompt-control-request")
-    app.click(PROMPT_ALLOW, "Allow control")
+    check(app.click(PROMPT_ALLOW, "Allow control", closes=True), "\"Allow control\" closes the prompt")
     try:
         asked = asking.wait(60)
     except subprocess.TimeoutExpired:
