@@ -72,7 +72,7 @@ read -r before_x before_y < <("$work/xpointer" warp 1000 700) || { echo "control
 
 # The driver's end closes the host's stdin, which stops the host.
 timeout 180 "$driver" "$work/host.out" 2>"$work/driver.err" |
-  timeout 180 wine "$cli" host --port 0 --source synthetic:640x400 --input inject --allow-control \
+  timeout 180 wine "$cli" host --port 0 --loopback --source synthetic:640x400 --input inject --allow-control \
     >"$work/host.out" 2>"$work/host.err"
 statuses=("${PIPESTATUS[@]}")
 read -r after_x after_y < <("$work/xpointer")

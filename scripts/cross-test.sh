@@ -39,7 +39,7 @@ direct_session() {
   local host=$1 viewer=$2 port out
   port=$(free_port)
   out="$work/host-$host-$port.out"
-  "run_$host" host --port "$port" --source synthetic:640x360:typing --duration 60 >"$out" 2>"$work/host-$host-$port.err" &
+  "run_$host" host --port "$port" --loopback --source synthetic:640x360:typing --duration 60 >"$out" 2>"$work/host-$host-$port.err" &
   pids+=($!)
   wait_for_line "$out" '"event":"Started"' 60 || return 1
   "run_$viewer" view 127.0.0.1 --port "$port" --frames 10 --duration 30 >"$work/view-$viewer-$port.out" \
@@ -54,7 +54,7 @@ relay_session() {
   "$relay" --port "$rport" --bind 127.0.0.1 2>"$work/relay.err" &
   pids+=($!)
   wait_for_line "$work/relay.err" "Relay listening" 10 || return 1
-  run_windows host --port "$hport" --relay "127.0.0.1:$rport" --id "$id" --source synthetic:640x360:typing \
+  run_windows host --port "$hport" --loopback --relay "127.0.0.1:$rport" --id "$id" --source synthetic:640x360:typing \
     --duration 60 >"$work/relay-host.out" 2>"$work/relay-host.err" &
   pids+=($!)
   wait_for_line "$work/relay-host.out" 'Relay ready' 60 || return 1

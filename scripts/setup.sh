@@ -13,6 +13,13 @@ packages=(
   googletest libturbojpeg0-dev libjpeg62-turbo-dev libasio-dev
 )
 
+# Window tests of the Windows build (tests/ui/wine): a driver in Python that clicks and types with
+# xdotool, screenshots through ImageMagick, the DejaVu fonts Wine's DirectWrite falls back to, and
+# Mesa's software OpenGL behind Wine's Direct3D on a display without a GPU.
+packages+=(
+  python3 xdotool imagemagick fonts-dejavu-core libgl1-mesa-dri
+)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -27,3 +34,7 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The Windows build's JPEG library: libjpeg-turbo from Debian's source package, cross-compiled
+# once into build/deps/libjpeg-turbo-mingw (the script returns at once when it is there).
+"$(dirname "$0")/libjpeg-turbo-mingw.sh"

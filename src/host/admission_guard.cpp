@@ -14,12 +14,7 @@ AdmissionGuard::Entry AdmissionGuard::Begin(const std::wstring& address, std::in
     return {Verdict::Blocked, false};
   }
   if (inProgress_ >= kMaxInProgress) {
-    const bool log = !warnedTooMany_ || nowMicros - lastTooManyWarning_ >= 1'000'000;
-    if (log) {
-      warnedTooMany_ = true;
-      lastTooManyWarning_ = nowMicros;
-    }
-    return {Verdict::TooMany, log};
+    return {Verdict::TooMany, RateLimitedWarning(lastTooManyWarning_, warnedTooMany_, nowMicros)};
   }
   ++inProgress_;
   return {Verdict::Admit, false};
@@ -30,8 +25,48 @@ void AdmissionGuard::End() {
   if (inProgress_ > 0) --inProgress_;
 }
 
+bool AdmissionGuard::RateLimitedWarning(std::int64_t& last, bool& warned, std::int64_t nowMicros) {
+  const bool log = !warned || nowMicros - last >= 1'000'000;
+  if (log) {
+    warned = true;
+    last = nowMicros;
+  }
+  return log;
+}
+
+std::wstring AdmissionGuard::SessionKey(std::uint64_t nonce) {
+  // Never an address text, so relay sessions and addresses cannot share a record.
+  return L"relay session " + std::to_wstring(nonce);
+}
+
+AdmissionGuard::Entry AdmissionGuard::CheckRelaySession(std::uint64_t nonce, std::int64_t nowMicros) {
+  std::lock_guard lock(mutex_);
+  if (auto it = records_.find(SessionKey(nonce)); it != records_.end() && nowMicros < it->second.blockedUntil) {
+    return {Verdict::Blocked, false};
+  }
+  if (relayFullAt_ - nowMicros > static_cast<std::int64_t>(kRelayBudget - 1) * kRelayRefillMicros) {
+    return {Verdict::Throttled, RateLimitedWarning(lastThrottledWarning_, warnedThrottled_, nowMicros)};
+  }
+  return {Verdict::Admit, false};
+}
+
+std::int64_t AdmissionGuard::RelayWrongCode(std::uint64_t nonce, std::int64_t nowMicros) {
+  std::lock_guard lock(mutex_);
+  relayFullAt_ = std::max(relayFullAt_, nowMicros) + kRelayRefillMicros;
+  return WrongCodeLocked(SessionKey(nonce), nowMicros);
+}
+
+void AdmissionGuard::RelayCorrectCode(std::uint64_t nonce) {
+  std::lock_guard lock(mutex_);
+  records_.erase(SessionKey(nonce));
+}
+
 std::int64_t AdmissionGuard::WrongCode(const std::wstring& address, std::int64_t nowMicros) {
   std::lock_guard lock(mutex_);
+  return WrongCodeLocked(address, nowMicros);
+}
+
+std::int64_t AdmissionGuard::WrongCodeLocked(const std::wstring& address, std::int64_t nowMicros) {
   if (records_.size() >= kMaxRecords && records_.find(address) == records_.end()) Prune(nowMicros);
   Record& record = records_[address];
   if (Forgotten(record, nowMicros)) record = Record{};

@@ -1,6 +1,7 @@
 #include "host/relay_link.h"
 
 #include <chrono>
+#include <system_error>
 #include <vector>
 
 #include "foundation/log.h"
@@ -67,6 +68,8 @@ void RelayLink::Run() {
   while (running_.load() != 0) {
     auto control = std::make_shared<Connection>();
     {
+      // Published under the lock that Stop takes, and Dial keeps a shutdown that comes before it
+      // starts: whichever of the two comes first, Stop never waits out a dial.
       std::lock_guard lock(mutex_);
       if (running_.load() == 0) break;
       control_ = control;
@@ -89,7 +92,8 @@ void RelayLink::Run() {
 
 bool RelayLink::Attempt(const std::shared_ptr<Connection>& control) {
   std::wstring error;
-  if (!Dial(*control, target_.server, target_.port, timings_.dialTimeoutMs, error)) {
+  NameResolver& resolver = resolver_ ? *resolver_ : SystemNameResolver();
+  if (!Dial(*control, target_.server, target_.port, timings_.dialTimeoutMs, error, resolver)) {
     if (running_.load() == 0) return false;
     const std::wstring status = L"Relay unreachable: " + error;
     Log(kLogWarning, L"Relay connect failed: %s", status);
@@ -138,13 +142,50 @@ bool RelayLink::Attempt(const std::shared_ptr<Connection>& control) {
 void RelayLink::StartDialBack(std::uint64_t ticket) {
   ReapDialBacks(false);
   std::lock_guard lock(dialBackMutex_);
+  if (tickets_.size() >= kMaxQueuedTickets) {
+    Log(kLogWarning, L"Relay ticket %llu refused: %u tickets are already waiting", ticket,
+        static_cast<unsigned>(tickets_.size()));
+    return;
+  }
+  tickets_.push_back(ticket);
+  if (servingThreads_ >= kMaxDialBackThreads) return;  // a busy thread takes it when it is free
   DialBackThread& entry = dialBacks_.emplace_back();
-  entry.connection = std::make_shared<Connection>();
-  // List elements stay put, so the thread may keep a reference to its own entry.
-  entry.thread = std::thread([this, ticket, connection = entry.connection, &entry] {
+  try {
+    // List elements stay put, so the thread may keep a reference to its own entry.
+    entry.thread = std::thread([this, &entry] { ServeTickets(entry); });
+  } catch (const std::system_error& e) {
+    dialBacks_.pop_back();
+    if (servingThreads_ == 0) {
+      // Nobody else would ever take it.
+      tickets_.pop_back();
+      Log(kLogWarning, L"Relay dial-back for ticket %llu could not start: %s", ticket, Utf8ToWide(e.what()));
+    }
+    return;
+  }
+  ++servingThreads_;
+}
+
+void RelayLink::ServeTickets(DialBackThread& entry) {
+  for (;;) {
+    std::uint64_t ticket = 0;
+    std::shared_ptr<Connection> connection;
+    {
+      std::lock_guard lock(dialBackMutex_);
+      if (running_.load() == 0 || tickets_.empty()) {
+        // Decided under the lock, so a ticket queued now finds either this thread or a new one.
+        --servingThreads_;
+        entry.finished.store(true);
+        return;
+      }
+      ticket = tickets_.front();
+      tickets_.pop_front();
+      connection = std::make_shared<Connection>();
+      entry.connection = connection;  // Stop shuts it down
+    }
     DialBack(ticket, connection);
-    entry.finished.store(true);
-  });
+    // Admission moved the socket out when it took the channel; whatever is left goes.
+    connection->Close();
+  }
 }
 
 void RelayLink::DialBack(std::uint64_t ticket, const std::shared_ptr<Connection>& connection) {
@@ -166,9 +207,10 @@ void RelayLink::ReapDialBacks(bool all) {
   std::list<DialBackThread> done;
   {
     std::lock_guard lock(dialBackMutex_);
+    if (all) tickets_.clear();
     for (auto it = dialBacks_.begin(); it != dialBacks_.end();) {
       if (all || it->finished.load()) {
-        if (all) it->connection->Shutdown();
+        if (all && it->connection) it->connection->Shutdown();
         auto next = std::next(it);
         done.splice(done.end(), dialBacks_, it);
         it = next;
@@ -179,7 +221,6 @@ void RelayLink::ReapDialBacks(bool all) {
   }
   for (DialBackThread& entry : done) {
     if (entry.thread.joinable()) entry.thread.join();
-    entry.connection->Close();
   }
 }
 

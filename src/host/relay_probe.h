@@ -16,7 +16,8 @@ struct RelayProbeResult {
 };
 
 // Dials (4 s), sends the status request and reads the 16-byte answer. Another thread cancels by
-// closing `connection` (or setting its closing flag).
+// Shutdown of `connection` (which also ends a name lookup in progress; closing it alone does not,
+// there is no socket yet then).
 RelayProbeResult ProbeRelay(Connection& connection, const std::wstring& host, std::uint16_t port);
 
 // "online   %u sharing   %u connections carried", "cannot be reached" or

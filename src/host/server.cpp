@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "foundation/clock.h"
+#include "foundation/error_text.h"
+#include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "host/admission_rules.h"
@@ -74,7 +76,7 @@ bool Server::Start(const ShareOptions& options, std::wstring& error) {
   monitorChange_.store(0);
   stopping_.store(0);
 
-  if (!Listen(listener_, copy.port, error)) return false;
+  if (!Listen(listener_, copy.port, error, copy.listenOn)) return false;
 
   capture_ = deps_.makeCapture();
   if (!capture_ || !OpenCapture(copy, copy.halfResolution ? 2 : 1, error)) {
@@ -213,7 +215,7 @@ void Server::AdmitDialBack(std::shared_ptr<Connection> connection) {
     return;
   }
   pendingAdmissions_.fetch_add(1);
-  Admit(std::move(connection), kRelayAddress);
+  Admit(std::move(connection), kRelayAddress, true);
   guard_.End();
   pendingAdmissions_.fetch_sub(1);
 }
@@ -242,7 +244,7 @@ void Server::Refuse(Connection& connection, std::uint32_t reason) {
   connection.SendFrame(msg::kRefusal, 0, payload.data(), static_cast<std::uint32_t>(payload.size()));
 }
 
-void Server::Admit(std::shared_ptr<Connection> connection, std::wstring address) {
+void Server::Admit(std::shared_ptr<Connection> connection, std::wstring address, bool viaRelay) {
   Connection& conn = *connection;
   const ServerTimings& timings = deps_.timings;
   conn.SetReceiveTimeout(timings.admissionTimeoutMs);
@@ -271,18 +273,36 @@ void Server::Admit(std::shared_ptr<Connection> connection, std::wstring address)
     maxViewers = options_.maxViewers;
   }
   if (!code.empty()) {
+    if (viaRelay) {
+      // Relay viewers cannot be told apart by address: see AdmissionGuard.
+      const AdmissionGuard::Entry entry = guard_.CheckRelaySession(hello.nonce, NowMicros());
+      if (entry.verdict != AdmissionGuard::Verdict::Admit) {
+        if (entry.logWarning) {
+          Log(kLogWarning, L"Refusing %s: too many wrong codes through the relay, checking again shortly", address);
+        }
+        conn.Close();
+        return;
+      }
+    }
     if (!AccessCodeMatches(code, hello.code)) {
       Refuse(conn, kRefusedWrongCode);
       Log(kLogWarning, L"Rejecting %s: wrong code", address);
-      const std::int64_t block = guard_.WrongCode(address, NowMicros());
+      const std::int64_t now = NowMicros();
+      const std::int64_t block = viaRelay ? guard_.RelayWrongCode(hello.nonce, now) : guard_.WrongCode(address, now);
       if (block > 0) {
-        Log(kLogWarning, L"Blocking %s for %lld s after repeated wrong codes", address,
+        const std::wstring who =
+            viaRelay ? FormatText(L"relay viewer %016llX", static_cast<unsigned long long>(hello.nonce)) : address;
+        Log(kLogWarning, L"Blocking %s for %lld s after repeated wrong codes", who,
             static_cast<long long>(block / 1'000'000));
       }
       conn.Close();
       return;
     }
-    guard_.CorrectCode(address);
+    if (viaRelay) {
+      guard_.RelayCorrectCode(hello.nonce);
+    } else {
+      guard_.CorrectCode(address);
+    }
   }
   if (!StreamingGoesOn()) {
     Refuse(conn, kRefusedNotSharing);
@@ -387,6 +407,8 @@ void Server::Leave(const std::shared_ptr<Client>& client, bool dropped) {
     client->echoDue = false;
     client->cursorDue = false;
     client->noticeDue = false;
+    client->soundFormatDue = false;
+    client->soundPackets.clear();
   }
   client->pointerWake.notify_all();
   if (annotations_->RemoveViewer(client->id)) Raise(ServerEvent::DrawingsChanged);

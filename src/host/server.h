@@ -5,6 +5,10 @@
 // (which also drives the capture and is worker 0 of the encoder pool), and per viewer a picture
 // sender, a pointer reader and a pointer sender. Lock order: the clients lock before any client's
 // own locks; the settings, description, sound, relay and event locks are each taken alone.
+//
+// The home window calls Start, Stop, the setters, Statistics and Viewers on its one UI thread.
+// None of them waits for a peer, and no lock they take is ever held across a send or receive:
+// every byte to a viewer is written by that viewer's own sender threads, sound included.
 #pragma once
 
 #include <atomic>
@@ -103,17 +107,24 @@ class Server {
   Server& operator=(const Server&) = delete;
 
   // Listens, opens the capture and the encoders and starts the engine's threads. True at once when
-  // already running; on failure nothing runs and `error` says why.
+  // already running; on failure nothing runs and `error` says why. Talks to no peer: the relay is
+  // dialed by the relay link's own thread.
   bool Start(const ShareOptions& options, std::wstring& error);
-  // Says goodbye to every viewer, then ends every thread and connection.
+  // Says goodbye to every viewer, then ends every thread and connection. Returns within a few
+  // hundred milliseconds whatever the peers do: at most 100 ms waiting for the goodbyes to go out,
+  // then every blocked thread notices the shut-down sockets within about 100 ms.
   void Stop();
 
   void SetEventHandler(ServerEventHandler handler);
 
+  // The setters below return within milliseconds: they change settings and flags under short
+  // locks and wake the threads that act on them.
   // Quality 5..100, frame rate 1..75 (0 counts as 1); applies to every viewer.
   void SetPicture(std::uint8_t quality, std::uint8_t frameRate, bool halfResolution, bool compressColour);
   // Nothing happens when nothing changes; otherwise every viewer is told the new permissions, and
-  // turning control off releases every key and button remote input holds.
+  // turning control off releases every key and button remote input holds. Turning sound on for a
+  // viewer that asked for it opens the sound device, which may take up to 3 s when the device
+  // does not answer; no viewer's socket is waited for.
   void SetPermissions(bool allowControl, bool shareClipboard, bool shareAudio);
   // Shares another monitor from the streaming loop's next turn.
   void SetScreen(std::uint32_t index);
@@ -127,9 +138,11 @@ class Server {
   // Queues clipboard text for every viewer (at most 4 waiting per viewer; the oldest goes first).
   void SendClipboard(const std::string& utf8);
   // Starts or stops sound capture as the permissions and the viewers' requests want it. True when
-  // it started the capture just now (every listener has then been told the format).
+  // it started the capture just now (the format is then queued for every listener). Waits for the
+  // sound device only, never for a viewer.
   bool UpdateAudioCapture();
 
+  // Both read counters and the client list under short locks only.
   ServerStatistics Statistics() const;
   // The viewers present, in order of arrival.
   std::vector<ViewerInfo> Viewers() const;
@@ -158,9 +171,9 @@ class Server {
 
   // Start, stop and admission.
   void AcceptLoop();
-  void Admit(std::shared_ptr<Connection> connection, std::wstring address);
+  void Admit(std::shared_ptr<Connection> connection, std::wstring address, bool viaRelay = false);
   // A viewer channel that came through the relay: admitted on the calling (dial-back) thread under
-  // the same guard, every relay connection counting as the one address "relay".
+  // the same guard, as the address "relay"; its wrong codes count per viewer session.
   void AdmitDialBack(std::shared_ptr<Connection> connection);
   void Refuse(Connection& connection, std::uint32_t reason);
   void Leave(const std::shared_ptr<Client>& client, bool dropped);
@@ -201,9 +214,9 @@ class Server {
   Bytes MonitorListPayload() const;
   std::uint8_t CurrentPermissions() const;
 
-  // Sound.
+  // Sound: the capture thread's sink queues each packet for the listeners' pointer senders.
   void OnSoundPacket(const short* samples, unsigned int frames);
-  bool SendSoundFormat(Client& client);
+  void QueueSoundFormat(Client& client);
 
   ServerDependencies deps_;
 

@@ -124,17 +124,26 @@ void Server::PointerSender(std::shared_ptr<Client> client) {
     bool echo = false;
     bool cursor = false;
     bool notice = false;
+    bool soundFormat = false;
     HeartbeatEcho echoMessage;
     HostCursor cursorMessage;
     PointerBusyNotice noticeMessage;
+    SoundFormat formatMessage;
+    std::deque<std::shared_ptr<const Bytes>> sound;
     {
       std::unique_lock lock(c.pointerLock);
-      const auto ready = [&] { return !c.IsActive() || c.echoDue || c.cursorDue || c.noticeDue; };
+      const auto ready = [&] {
+        return !c.IsActive() || c.echoDue || c.cursorDue || c.noticeDue || c.soundFormatDue ||
+               !c.soundPackets.empty();
+      };
       if (!c.pointerWake.wait_for(lock, kPointerWait, ready)) continue;
       if (!c.IsActive()) break;
       std::swap(echo, c.echoDue);
       std::swap(cursor, c.cursorDue);
       std::swap(notice, c.noticeDue);
+      std::swap(soundFormat, c.soundFormatDue);
+      formatMessage = c.soundFormat;
+      sound.swap(c.soundPackets);
       echoMessage.tick = c.echoTick;
       cursorMessage = HostCursor{c.cursorX, c.cursorY, c.cursorInside};
       noticeMessage.busyMs = c.noticeRemainingMs;
@@ -149,6 +158,12 @@ void Server::PointerSender(std::shared_ptr<Client> client) {
     }
     if (ok && cursor) ok = SendBytes(c.pointer, msg::kHostCursor, Encode(cursorMessage));
     if (ok && notice) ok = SendBytes(c.pointer, msg::kPointerBusy, Encode(noticeMessage));
+    // The format always goes before the packets taken with it.
+    if (ok && soundFormat) ok = SendBytes(c.pointer, msg::kSoundFormat, Encode(formatMessage));
+    for (const auto& packet : sound) {
+      if (!ok) break;
+      ok = SendBytes(c.pointer, msg::kSoundData, *packet);
+    }
     if (!ok) {
       Leave(client, false);
       return;
@@ -223,7 +238,11 @@ void Server::HandlePointerMessage(const std::shared_ptr<Client>& client, const F
           std::lock_guard lock(soundLock_);
           capturing = capturing_;
         }
-        if (capturing && !SendSoundFormat(c)) Leave(client, false);
+        if (capturing) QueueSoundFormat(c);
+      }
+      if (!request.on) {
+        std::lock_guard lock(c.pointerLock);
+        c.soundPackets.clear();
       }
       return;
     }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,11 +15,15 @@
 #include "host/batch_builder.h"
 #include "host/server.h"
 #include "net/connection.h"
+#include "net/pointer_messages.h"
 
 namespace tvx {
 
 struct Server::Client {
   static constexpr std::size_t kMaxQueuedClipboards = 4;
+  // Sound packets waiting for a viewer that reads slowly; the oldest give way, so such a viewer
+  // hears newer sound with gaps, and nobody else waits for it.
+  static constexpr std::size_t kMaxQueuedSoundPackets = 8;
 
   std::uint32_t id = 0;
   std::uint64_t nonce = 0;
@@ -69,6 +74,10 @@ struct Server::Client {
   std::uint8_t noticeKind = 0;
   std::wstring noticeName;
   std::optional<std::uint64_t> noticeStampMs;  // when the last busy notice was filled
+  bool soundFormatDue = false;
+  SoundFormat soundFormat;
+  // Whole 0x41 payloads, shared by every listener of the packet.
+  std::deque<std::shared_ptr<const Bytes>> soundPackets;
 
   // Started under the clients lock by admission; joined by whoever takes the client off the list.
   std::thread pictureSender;

@@ -1,7 +1,8 @@
 // Sound forwarding: the capture runs while sound is shared and some viewer asked for it, and each
-// captured packet goes to every such viewer on its pointer channel.
-#include <array>
-#include <span>
+// captured packet is queued for every such viewer; that viewer's pointer sender writes it. Neither
+// the capture thread nor a caller of UpdateAudioCapture ever waits for a viewer's socket, so one
+// slow viewer costs the others nothing and stopping the capture is never held up by the network.
+#include <cstring>
 
 #include "foundation/log.h"
 #include "host/server.h"
@@ -46,20 +47,24 @@ bool Server::UpdateAudioCapture() {
     }
   }
   if (started) {
-    for (const auto& client : listeners) {
-      if (!SendSoundFormat(*client)) Leave(client, false);
-    }
+    for (const auto& client : listeners) QueueSoundFormat(*client);
   }
   return started;
 }
 
-bool Server::SendSoundFormat(Client& client) {
+void Server::QueueSoundFormat(Client& client) {
   SoundFormat format;
   format.sampleRate = sound_->sampleRate();
   format.channels = static_cast<std::uint16_t>(sound_->channels());
   format.bitsPerSample = 16;
-  const Bytes payload = Encode(format);
-  return client.pointer.SendFrame(msg::kSoundFormat, 0, payload.data(), static_cast<std::uint32_t>(payload.size()));
+  {
+    std::lock_guard lock(client.pointerLock);
+    client.soundFormat = format;
+    client.soundFormatDue = true;
+    // Packets still waiting may belong to an earlier capture; the format goes first anyway.
+    client.soundPackets.clear();
+  }
+  client.pointerWake.notify_all();
 }
 
 void Server::OnSoundPacket(const short* samples, unsigned int frames) {
@@ -67,18 +72,24 @@ void Server::OnSoundPacket(const short* samples, unsigned int frames) {
   const std::uint32_t sequence = soundSequence_.fetch_add(1) + 1;
   const std::uint64_t sampleBytes = static_cast<std::uint64_t>(frames) * sound_->channels() * 2;
   if (sampleBytes == 0 || kSoundDataHeaderSize + sampleBytes > kFrameCap) return;
-  const Bytes header = Encode(SoundDataHeader{sequence, frames});
-  const std::array<std::span<const std::uint8_t>, 2> parts = {
-      std::span<const std::uint8_t>(header),
-      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(samples),
-                                    static_cast<std::size_t>(sampleBytes))};
+
+  std::shared_ptr<const Bytes> packet;
   for (const auto& client : ClientsSnapshot()) {
-    if (!client->IsActive() || client->pointerArrived.load() == 0 || client->wantsSound.load() == 0 ||
-        !client->pointer.IsOpen()) {
-      continue;
+    if (!client->IsActive() || client->pointerArrived.load() == 0 || client->wantsSound.load() == 0) continue;
+    if (!packet) {
+      // Built once, shared by every listener.
+      Bytes payload = Encode(SoundDataHeader{sequence, frames});
+      const std::size_t headerSize = payload.size();
+      payload.resize(headerSize + static_cast<std::size_t>(sampleBytes));
+      std::memcpy(payload.data() + headerSize, samples, static_cast<std::size_t>(sampleBytes));
+      packet = std::make_shared<const Bytes>(std::move(payload));
     }
-    // A frame cut off by a failed send would leave the channel unreadable: the viewer leaves.
-    if (!client->pointer.SendFrameParts(msg::kSoundData, 0, parts)) Leave(client, false);
+    {
+      std::lock_guard lock(client->pointerLock);
+      if (client->soundPackets.size() >= Client::kMaxQueuedSoundPackets) client->soundPackets.pop_front();
+      client->soundPackets.push_back(packet);
+    }
+    client->pointerWake.notify_all();
   }
 }
 

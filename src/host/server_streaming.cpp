@@ -165,6 +165,11 @@ void Server::StreamLoop() {
     const std::uint32_t rate = FrameRateForLevel(options.frameRate, level_.level());
     const std::int64_t period = 1'000'000 / std::max<std::uint32_t>(rate, 1);
 
+    // Upkeep first, whatever the capture does below: while it keeps failing (a locked PC, the
+    // secure desktop) departed viewers must still be joined and finished admissions let go.
+    MaintainClients();
+    JoinFinishedAdmissions(false);
+
     std::wstring error;
     if (monitorChange_.exchange(0) != 0) {
       capture_->Close();
@@ -195,9 +200,6 @@ void Server::StreamLoop() {
       }
       OnCaptureOpened(options);
     }
-
-    MaintainClients();
-    JoinFinishedAdmissions(false);
 
     // Capped so that a stop is noticed quickly even at the lowest frame rates.
     const std::uint32_t timeoutMs = static_cast<std::uint32_t>(std::clamp<std::int64_t>(period / 1000, 1, 100));

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "net/listener.h"
+
 namespace tvx {
 
 struct ShareOptions {
   std::uint16_t port = 7788;
+  ListenScope listenOn = ListenScope::kEveryAddress;  // tests and tools that stay on this computer: kLoopback
   std::string code;         // access code viewers must give; empty accepts any code
   std::string relayServer;  // empty: no relay
   std::uint16_t relayPort = 7788;

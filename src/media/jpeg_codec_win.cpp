@@ -1,4 +1,5 @@
-// The Windows Imaging Component's JPEG codec over in-memory streams.
+// The Windows Imaging Component's JPEG codec over in-memory streams: the fallback of the Windows
+// build and the comparison for its benchmarks.
 #include <windows.h>
 #include <shlwapi.h>
 #include <wincodec.h>
@@ -8,6 +9,7 @@
 
 #include "foundation/error_text.h"
 #include "media/jpeg_codec.h"
+#include "media/jpeg_header.h"
 
 namespace tvx {
 
@@ -96,31 +98,51 @@ class WicJpegDecoder final : public JpegDecoder {
  public:
   explicit WicJpegDecoder(ComPtr<IWICImagingFactory> factory) : factory_(std::move(factory)) {}
 
-  bool Decode(const std::uint8_t* jpeg, std::size_t size, std::vector<std::uint8_t>& bgr, std::uint32_t& width,
-              std::uint32_t& height) override {
+  JpegDecodeResult Decode(const std::uint8_t* jpeg, std::size_t size, std::uint32_t maxWidth, std::uint32_t maxHeight,
+                          std::vector<std::uint8_t>& bgr, std::uint32_t& width, std::uint32_t& height) override {
     width = height = 0;
-    if (!jpeg || size == 0 || size > 0x7FFFFFFF) return false;
+    if (!jpeg || size == 0 || size > 0x7FFFFFFF) return JpegDecodeResult::Unreadable;
+    // The size check comes before the imaging component sees the file: some of its decoders
+    // decode the whole declared picture when they are initialised.
+    std::uint32_t declaredW = 0, declaredH = 0;
+    if (!ReadJpegFrameSize(jpeg, size, declaredW, declaredH)) return JpegDecodeResult::Unreadable;
+    const std::uint32_t limitW = std::min(maxWidth, kMaxJpegEdge);
+    const std::uint32_t limitH = std::min(maxHeight, kMaxJpegEdge);
+    if (declaredW > limitW || declaredH > limitH) {
+      width = declaredW;
+      height = declaredH;
+      return JpegDecodeResult::TooLarge;
+    }
     ComPtr<IWICStream> stream;
-    if (FAILED(factory_->CreateStream(&stream))) return false;
-    if (FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(jpeg), static_cast<DWORD>(size)))) return false;
+    if (FAILED(factory_->CreateStream(&stream))) return JpegDecodeResult::Unreadable;
+    if (FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(jpeg), static_cast<DWORD>(size)))) {
+      return JpegDecodeResult::Unreadable;
+    }
     ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(factory_->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, &decoder))) return false;
-    if (FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand))) return false;
+    if (FAILED(factory_->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, &decoder)) ||
+        FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand))) {
+      return JpegDecodeResult::Unreadable;
+    }
     ComPtr<IWICBitmapFrameDecode> frame;
-    if (FAILED(decoder->GetFrame(0, &frame))) return false;
+    if (FAILED(decoder->GetFrame(0, &frame))) return JpegDecodeResult::Unreadable;
+    // Whatever the component read must still be the size that was checked.
     UINT w = 0, h = 0;
-    if (FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 || w > kMaxJpegEdge || h > kMaxJpegEdge) return false;
+    if (FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 || w > limitW || h > limitH) {
+      return JpegDecodeResult::Unreadable;
+    }
     ComPtr<IWICFormatConverter> converter;
-    if (FAILED(factory_->CreateFormatConverter(&converter))) return false;
+    if (FAILED(factory_->CreateFormatConverter(&converter))) return JpegDecodeResult::Unreadable;
     if (FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom))) {
-      return false;
+      return JpegDecodeResult::Unreadable;
     }
     bgr.resize(static_cast<std::size_t>(w) * h * 3);
-    if (FAILED(converter->CopyPixels(nullptr, w * 3, static_cast<UINT>(bgr.size()), bgr.data()))) return false;
+    if (FAILED(converter->CopyPixels(nullptr, w * 3, static_cast<UINT>(bgr.size()), bgr.data()))) {
+      return JpegDecodeResult::Unreadable;
+    }
     width = w;
     height = h;
-    return true;
+    return JpegDecodeResult::Decoded;
   }
 
  private:
@@ -139,7 +161,9 @@ bool MakeFactory(ComPtr<IWICImagingFactory>& factory, std::wstring& error) {
 
 }  // namespace
 
-std::unique_ptr<JpegEncoder> CreateJpegEncoder(std::wstring& error) {
+bool WicJpegCodecBuiltIn() { return true; }
+
+std::unique_ptr<JpegEncoder> CreateWicJpegEncoder(std::wstring& error) {
   ComPtr<IWICImagingFactory> factory;
   if (!MakeFactory(factory, error)) return nullptr;
   ComPtr<IStream> stream;
@@ -151,7 +175,7 @@ std::unique_ptr<JpegEncoder> CreateJpegEncoder(std::wstring& error) {
   return std::make_unique<WicJpegEncoder>(std::move(factory), std::move(stream));
 }
 
-std::unique_ptr<JpegDecoder> CreateJpegDecoder(std::wstring& error) {
+std::unique_ptr<JpegDecoder> CreateWicJpegDecoder(std::wstring& error) {
   ComPtr<IWICImagingFactory> factory;
   if (!MakeFactory(factory, error)) return nullptr;
   return std::make_unique<WicJpegDecoder>(std::move(factory));

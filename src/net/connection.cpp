@@ -1,6 +1,8 @@
 #include "net/connection.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "foundation/clock.h"
 #include "foundation/log.h"
@@ -80,7 +82,8 @@ void Connection::SetSendTimeout(std::uint32_t ms) {
   sendTimeoutMs_.store(ms);
 }
 
-bool Connection::Transfer(Direction direction, std::uint8_t* data, std::uint64_t length) {
+bool Connection::Transfer(Direction direction, std::uint8_t* data, std::uint64_t length,
+                          std::int64_t deadlineMicros) {
   const bool sending = direction == Direction::kSend;
   std::int64_t lastProgress = NowMicros();
   while (length > 0) {
@@ -106,6 +109,11 @@ bool Connection::Transfer(Direction direction, std::uint8_t* data, std::uint64_t
       if (leftMicros <= 0) return false;
       slice = static_cast<std::uint32_t>(std::min<std::int64_t>(slice, (leftMicros + 999) / 1000));
     }
+    if (deadlineMicros != 0) {
+      const std::int64_t leftMicros = deadlineMicros - NowMicros();
+      if (leftMicros <= 0) return false;
+      slice = static_cast<std::uint32_t>(std::min<std::int64_t>(slice, (leftMicros + 999) / 1000));
+    }
     if (sock::WaitSocket(s, sending ? sock::WaitFor::kWrite : sock::WaitFor::kRead, slice) ==
         sock::WaitResult::kFailed) {
       return false;
@@ -114,11 +122,16 @@ bool Connection::Transfer(Direction direction, std::uint8_t* data, std::uint64_t
   return true;
 }
 
-bool Connection::SendLocked(const void* data, std::uint64_t length) {
-  return Transfer(Direction::kSend, static_cast<std::uint8_t*>(const_cast<void*>(data)), length);
+bool Connection::SendLocked(const void* data, std::uint64_t length, std::int64_t deadlineMicros) {
+  return Transfer(Direction::kSend, static_cast<std::uint8_t*>(const_cast<void*>(data)), length, deadlineMicros);
 }
 
 bool Connection::SendHeaderLocked(std::uint16_t type, std::uint16_t flags, std::uint32_t length) {
+  return SendFrameLocked(type, flags, nullptr, length, 0);
+}
+
+bool Connection::SendFrameLocked(std::uint16_t type, std::uint16_t flags, const void* data, std::uint32_t length,
+                                 std::int64_t deadlineMicros) {
   if (!IsOpen()) return false;
   if (length > kFrameCap) {
     Log(kLogError, L"Refusing to send a %u-byte payload (cap %u)", length, kFrameCap);
@@ -126,25 +139,38 @@ bool Connection::SendHeaderLocked(std::uint16_t type, std::uint16_t flags, std::
   }
   std::uint8_t bytes[kFrameHeaderSize];
   WriteFrameHeader(FrameHeader{kFrameMagic, type, flags, length}, bytes);
-  if (!SendLocked(bytes, sizeof bytes)) return false;
+  if (!SendLocked(bytes, sizeof bytes, deadlineMicros)) return false;
   bytesSent_.fetch_add(kFrameHeaderSize, std::memory_order_relaxed);
+  // Without data only the header goes out (SendHeaderLocked: the caller sends the payload).
+  if (length == 0 || data == nullptr) return true;
+  if (!SendLocked(data, length, deadlineMicros)) return false;
+  bytesSent_.fetch_add(length, std::memory_order_relaxed);
   return true;
 }
 
 bool Connection::SendFrame(std::uint16_t type, std::uint16_t flags, const void* data, std::uint32_t length) {
   if (!IsOpen()) return false;
-  if (length > kFrameCap) {
-    Log(kLogError, L"Refusing to send a %u-byte payload (cap %u)", length, kFrameCap);
-    return false;
-  }
   // A header promising bytes that never follow would corrupt the stream for the peer.
   if (length != 0 && data == nullptr) return false;
   std::lock_guard<std::mutex> lock(sendLock_);
-  if (!SendHeaderLocked(type, flags, length)) return false;
-  if (length == 0) return true;
-  if (!SendLocked(data, length)) return false;
-  bytesSent_.fetch_add(length, std::memory_order_relaxed);
-  return true;
+  return SendFrameLocked(type, flags, data, length, 0);
+}
+
+bool Connection::SendFrameWithin(std::uint16_t type, std::uint16_t flags, const void* data, std::uint32_t length,
+                                 std::uint32_t ms) {
+  if (!IsOpen()) return false;
+  if (length != 0 && data == nullptr) return false;
+  // Never 0, which would mean no deadline.
+  const std::int64_t deadline = NowMicros() + static_cast<std::int64_t>(ms) * 1000 + 1;
+  // Polled in 1 ms steps: a timed mutex would cost every sender, and ThreadSanitizer cannot follow
+  // one. The callers wait only briefly.
+  std::unique_lock<std::mutex> lock(sendLock_, std::try_to_lock);
+  while (!lock.owns_lock()) {
+    if (NowMicros() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.try_lock();
+  }
+  return SendFrameLocked(type, flags, data, length, deadline);
 }
 
 bool Connection::SendFrameParts(std::uint16_t type, std::uint16_t flags,

@@ -59,6 +59,11 @@ class Connection {
   bool SendRaw(const void* data, std::uint64_t length);
   bool SendHeaderLocked(std::uint16_t type, std::uint16_t flags, std::uint32_t length);
   [[nodiscard]] std::unique_lock<std::mutex> LockSending() { return std::unique_lock<std::mutex>(sendLock_); }
+  // SendFrame for a caller that must not be held up: gives up (false) when the frame is not out
+  // within `ms`, the wait for the send lock included. A frame given up half-way leaves a broken
+  // stream, so the caller then ends the connection (a last goodbye before a shutdown).
+  bool SendFrameWithin(std::uint16_t type, std::uint16_t flags, const void* data, std::uint32_t length,
+                       std::uint32_t ms);
 
   // Reads one whole frame; `payload` is resized to exactly its length. False means the connection
   // is dead (peer gone, error, time-out, bad magic, length above the cap, or closing).
@@ -99,9 +104,13 @@ class Connection {
 
  private:
   enum class Direction { kSend, kReceive };
-  // Moves all `length` bytes in calls of at most 1 MiB, waiting in slices between them.
-  bool Transfer(Direction direction, std::uint8_t* data, std::uint64_t length);
-  bool SendLocked(const void* data, std::uint64_t length);
+  // Moves all `length` bytes in calls of at most 1 MiB, waiting in slices between them; gives up at
+  // `deadlineMicros` (NowMicros) unless that is 0.
+  bool Transfer(Direction direction, std::uint8_t* data, std::uint64_t length, std::int64_t deadlineMicros = 0);
+  bool SendLocked(const void* data, std::uint64_t length, std::int64_t deadlineMicros = 0);
+  // Header and payload with the send lock held.
+  bool SendFrameLocked(std::uint16_t type, std::uint16_t flags, const void* data, std::uint32_t length,
+                       std::int64_t deadlineMicros);
 
   SocketSlot socket_;
   std::atomic<std::uint8_t> closing_{0};

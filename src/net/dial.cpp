@@ -1,6 +1,7 @@
 #include "net/dial.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "foundation/clock.h"
@@ -64,20 +65,40 @@ bool TryAddress(Connection& connection, const sock::ResolvedAddress& address, st
   }
 }
 
+// Waits for the lookup in slices, so a cancel is noticed however long the resolver takes. True
+// with the addresses; false with `error` set.
+bool AwaitLookup(Connection& connection, const std::wstring& host, NameLookup& lookup, std::uint32_t timeoutMs,
+                 std::wstring& error) {
+  const std::int64_t deadline = NowMicros() + static_cast<std::int64_t>(timeoutMs) * 1000;
+  for (;;) {
+    if (connection.IsClosing()) {
+      error = L"Cancelled.";
+      return false;
+    }
+    if (lookup.WaitFor(kWaitSliceMs)) break;
+    if (NowMicros() >= deadline) {
+      error = FormatText(L"Cannot reach '%s': %s", host, sock::ResolverErrorText(sock::ResolverTryAgainError()));
+      return false;
+    }
+  }
+  if (lookup.error() != 0) {
+    error = FormatText(L"Cannot reach '%s': %s", host, sock::ResolverErrorText(lookup.error()));
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool Dial(Connection& connection, const std::wstring& host, std::uint16_t port, std::uint32_t timeoutMs,
-          std::wstring& error) {
+          std::wstring& error, NameResolver& resolver) {
   connection.Close();
-  connection.SetClosing(false);
   error.clear();
 
-  std::vector<sock::ResolvedAddress> addresses;
-  const int resolveError = sock::Resolve(WideToUtf8(host), std::to_string(port), addresses);
-  if (resolveError != 0) {
-    error = FormatText(L"Cannot reach '%s': %s", host, sock::ResolverErrorText(resolveError));
-    return false;
-  }
+  // Held by this dial only while it waits; a lookup it gives up on finishes on its own.
+  const std::shared_ptr<NameLookup> lookup = resolver.Start(host, port);
+  if (!AwaitLookup(connection, host, *lookup, timeoutMs, error)) return false;
+  const std::vector<sock::ResolvedAddress>& addresses = lookup->addresses();
   bool connected = false;
   for (const sock::ResolvedAddress& address : addresses) {
     if (connection.IsClosing()) break;

@@ -61,10 +61,12 @@ std::wstring PeerAddressText(const std::wstring& raw) {
   return raw;
 }
 
-bool Listen(Listener& listener, std::uint16_t port, std::wstring& error) {
+bool Listen(Listener& listener, std::uint16_t port, std::wstring& error, ListenScope scope) {
   listener.Close();
-  bool ipv6 = true;
-  sock::Handle s = sock::Create(sock::FamilyIpv6(), sock::StreamType(), sock::TcpProtocol());
+  const bool loopback = scope == ListenScope::kLoopback;
+  // Loopback listening is IPv4 only: a dual-stack socket on ::1 would not take 127.0.0.1.
+  bool ipv6 = !loopback;
+  sock::Handle s = ipv6 ? sock::Create(sock::FamilyIpv6(), sock::StreamType(), sock::TcpProtocol()) : sock::kInvalid;
   if (s == sock::kInvalid) {
     ipv6 = false;
     s = sock::Create(sock::FamilyIpv4(), sock::StreamType(), sock::TcpProtocol());
@@ -74,19 +76,18 @@ bool Listen(Listener& listener, std::uint16_t port, std::wstring& error) {
     return false;
   }
   if (ipv6) sock::SetV6Only(s, false);
-  sock::SetExclusiveAddressUse(s);
-  if (sock::BindAny(s, ipv6, port) != 0) {
-    const int bindError = sock::LastError();
-    error = sock::IsAddressInUse(bindError) ? FormatText(L"Port %u is already in use. Pick a different port.", port)
-                                            : FormatText(L"bind: %s", SystemErrorText(bindError));
+  sock::AllowQuickRestart(s);
+  const auto fail = [&](const wchar_t* step) {
+    const int code = sock::LastError();
+    error = sock::IsAddressInUse(code) ? FormatText(L"Port %u is already in use. Pick a different port.", port)
+                                       : FormatText(L"%s: %s", step, SystemErrorText(code));
     sock::Close(s);
     return false;
-  }
-  if (sock::Listen(s, 8) != 0) {
-    error = FormatText(L"listen: %s", SystemErrorText(sock::LastError()));
-    sock::Close(s);
-    return false;
-  }
+  };
+  if ((loopback ? sock::BindLoopback(s, false, port) : sock::BindAny(s, ipv6, port)) != 0) return fail(L"bind");
+  // Where two sockets that allow a quick restart were both bound to the port, listen is where the
+  // second learns that the port is taken.
+  if (sock::Listen(s, 8) != 0) return fail(L"listen");
   listener.Attach(s);
   error.clear();
   return true;

@@ -43,9 +43,15 @@ class Listener {
   std::atomic<std::uint8_t> stopping_{0};
 };
 
-// Opens a listening socket on every local address at `port` (backlog 8, the port not shareable by
-// another program). On failure the listener holds no socket and `error` says why.
-bool Listen(Listener& listener, std::uint16_t port, std::wstring& error);
+// Where a listening socket takes peers from: every local address (a share), or only 127.0.0.1
+// (tests and tools that stay on this computer).
+enum class ListenScope { kEveryAddress, kLoopback };
+
+// Opens a listening socket at `port` (backlog 8). The port is refused while another socket listens
+// on it, but can be listened on again at once after a share on it ended, even while that share's
+// connections still linger. On failure the listener holds no socket and `error` says why.
+bool Listen(Listener& listener, std::uint16_t port, std::wstring& error,
+            ListenScope scope = ListenScope::kEveryAddress);
 
 // "::ffff:a.b.c.d" -> "a.b.c.d"; any other text unchanged.
 std::wstring PeerAddressText(const std::wstring& raw);

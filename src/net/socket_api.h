@@ -56,9 +56,14 @@ bool SetSendBuffer(Handle socket, int bytes);
 bool SetReceiveTimeout(Handle socket, std::uint32_t ms);
 bool SetSendTimeout(Handle socket, std::uint32_t ms);
 bool SetV6Only(Handle socket, bool on);
-// SO_EXCLUSIVEADDRUSE on Windows; elsewhere a fresh socket already refuses to share a bound port
-// (no SO_REUSEADDR / SO_REUSEPORT), which is the nearest equivalent.
-bool SetExclusiveAddressUse(Handle socket);
+// Lets a listening socket bind its port again at once after the last share on it ended, while the
+// old share's connections still linger there (TIME_WAIT, or unsent data after the close), and
+// still refuses the port while another socket listens on it.
+// Linux: SO_REUSEADDR, which allows exactly that (unlike on BSD, it never lets two listeners share
+// a port). Windows: nothing to set. A plain socket already refuses a port another socket holds, and
+// connections lingering on the port do not stop a plain bind; SO_EXCLUSIVEADDRUSE would make the
+// lingering accepted connections hold the port until the system lets them go.
+bool AllowQuickRestart(Handle socket);
 // The pending error of a socket (SO_ERROR), 0 when there is none.
 int PendingError(Handle socket);
 
@@ -91,8 +96,15 @@ struct ResolvedAddress {
   int protocol = 0;
   std::string address;  // the raw sockaddr bytes
 };
-// Returns 0 and fills `out`, or the resolver's error code (see ResolverErrorText).
-int Resolve(const std::string& host, const std::string& port, std::vector<ResolvedAddress>& out);
+// Asks the system resolver (getaddrinfo / GetAddrInfoW) for the TCP addresses of `host`, IPv4 and
+// IPv6, in the resolver's order. Returns 0 and fills `out`, or the resolver's error code (see
+// ResolverErrorText). May block for as long as the system's lookup takes, which can be very long:
+// dialing goes through NameResolver, never straight here. With `numericOnly` only an address
+// written as numbers resolves, and the call never waits for the network.
+int Resolve(const std::wstring& host, std::uint16_t port, bool numericOnly, std::vector<ResolvedAddress>& out);
+// The resolver's "temporary failure, try again" code (EAI_AGAIN / WSATRY_AGAIN): a lookup that
+// did not answer in time, or could not be started.
+int ResolverTryAgainError();
 // "%d %s" for a resolver error code.
 std::wstring ResolverErrorText(int code);
 

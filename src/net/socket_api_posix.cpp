@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "foundation/format.h"
 #include "foundation/text.h"
@@ -73,7 +74,7 @@ bool SetSendBuffer(Handle socket, int bytes) { return SetIntOption(socket, SOL_S
 bool SetReceiveTimeout(Handle socket, std::uint32_t ms) { return SetTimeoutOption(socket, SO_RCVTIMEO, ms); }
 bool SetSendTimeout(Handle socket, std::uint32_t ms) { return SetTimeoutOption(socket, SO_SNDTIMEO, ms); }
 bool SetV6Only(Handle socket, bool on) { return SetIntOption(socket, IPPROTO_IPV6, IPV6_V6ONLY, on ? 1 : 0); }
-bool SetExclusiveAddressUse(Handle) { return true; }
+bool AllowQuickRestart(Handle socket) { return SetIntOption(socket, SOL_SOCKET, SO_REUSEADDR, 1); }
 
 int PendingError(Handle socket) {
   int error = 0;
@@ -149,14 +150,15 @@ std::uint16_t LocalPort(Handle socket) {
   return ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
 }
 
-int Resolve(const std::string& host, const std::string& port, std::vector<ResolvedAddress>& out) {
+int Resolve(const std::wstring& host, std::uint16_t port, bool numericOnly, std::vector<ResolvedAddress>& out) {
   out.clear();
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
   addrinfo* list = nullptr;
-  const int result = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+  const int result = getaddrinfo(WideToUtf8(host).c_str(), std::to_string(port).c_str(), &hints, &list);
   if (result != 0) return result;
   for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
     ResolvedAddress r;
@@ -169,6 +171,8 @@ int Resolve(const std::string& host, const std::string& port, std::vector<Resolv
   freeaddrinfo(list);
   return 0;
 }
+
+int ResolverTryAgainError() { return EAI_AGAIN; }
 
 std::wstring ResolverErrorText(int code) {
   // EAI_SYSTEM means the reason is in errno.

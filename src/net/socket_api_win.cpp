@@ -2,6 +2,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <string>
+
 #include "foundation/error_text.h"
 #include "net/socket_api.h"
 
@@ -75,7 +77,7 @@ bool SetSendBuffer(Handle socket, int bytes) { return SetIntOption(socket, SOL_S
 bool SetReceiveTimeout(Handle socket, std::uint32_t ms) { return SetTimeoutOption(socket, SO_RCVTIMEO, ms); }
 bool SetSendTimeout(Handle socket, std::uint32_t ms) { return SetTimeoutOption(socket, SO_SNDTIMEO, ms); }
 bool SetV6Only(Handle socket, bool on) { return SetIntOption(socket, IPPROTO_IPV6, IPV6_V6ONLY, on ? 1 : 0); }
-bool SetExclusiveAddressUse(Handle socket) { return SetIntOption(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1); }
+bool AllowQuickRestart(Handle) { return true; }
 
 int PendingError(Handle socket) {
   int error = 0;
@@ -157,16 +159,19 @@ std::uint16_t LocalPort(Handle socket) {
   return ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
 }
 
-int Resolve(const std::string& host, const std::string& port, std::vector<ResolvedAddress>& out) {
+int Resolve(const std::wstring& host, std::uint16_t port, bool numericOnly, std::vector<ResolvedAddress>& out) {
   out.clear();
-  addrinfo hints{};
+  ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* list = nullptr;
-  const int result = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+  hints.ai_flags = numericOnly ? AI_NUMERICHOST : 0;
+  ADDRINFOW* list = nullptr;
+  const std::wstring service = std::to_wstring(port);
+  // The wide call, so a name in any script reaches the resolver as typed.
+  const int result = GetAddrInfoW(host.c_str(), service.c_str(), &hints, &list);
   if (result != 0) return result;
-  for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+  for (ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
     ResolvedAddress r;
     r.family = a->ai_family;
     r.type = a->ai_socktype;
@@ -174,9 +179,11 @@ int Resolve(const std::string& host, const std::string& port, std::vector<Resolv
     r.address.assign(reinterpret_cast<const char*>(a->ai_addr), a->ai_addrlen);
     out.push_back(std::move(r));
   }
-  freeaddrinfo(list);
+  FreeAddrInfoW(list);
   return 0;
 }
+
+int ResolverTryAgainError() { return WSATRY_AGAIN; }
 
 // getaddrinfo reports Winsock error numbers, shown like every other socket error.
 std::wstring ResolverErrorText(int code) { return SystemErrorText(code); }

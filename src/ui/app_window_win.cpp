@@ -472,11 +472,13 @@ void AppWindow::PaintFrame() {
   if (!resources_) return;
   const std::int64_t start = NowMicros();
   in_paint_ = true;
+  const int generation = resources_->Generation();
   if (!resources_->BeginFrame()) {
     in_paint_ = false;
     input_.ClearFrameEvents();
     return;
   }
+  if (resources_->Generation() != generation) stats_.setup_micros += NowMicros() - start;
   canvas_.Attach(swap_chain_->context(), resources_->Generation());
   canvas_.SetTextScale(scale_);
   input_.scale = scale_;
@@ -485,7 +487,9 @@ void AppWindow::PaintFrame() {
   surface_.BeginFrame(canvas_, input_, static_cast<float>(client_width_), static_cast<float>(client_height_));
   Draw();
   surface_.EndFrame();
+  const std::int64_t drawn = NowMicros();
   resources_->EndFrame();
+  stats_.present_micros += NowMicros() - drawn;
   in_paint_ = false;
   input_.ClearFrameEvents();
   dirty_ = false;
@@ -493,6 +497,7 @@ void AppWindow::PaintFrame() {
   ++stats_.frames;
   stats_.total_micros += took;
   stats_.max_micros = std::max(stats_.max_micros, took);
+  stats_.min_micros = stats_.frames == 1 ? took : std::min(stats_.min_micros, took);
   if (surface_.trace_enabled()) WriteTrace();
   // A press or hover handled after some widgets drew: show its effect in one more frame.
   if (surface_.NeedsAnotherFrame()) dirty_ = true;

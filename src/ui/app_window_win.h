@@ -45,6 +45,9 @@ struct FrameStats {
   std::int64_t frames = 0;
   std::int64_t total_micros = 0;
   std::int64_t max_micros = 0;
+  std::int64_t min_micros = 0;
+  std::int64_t present_micros = 0;  // of total_micros: ending the drawing and presenting
+  std::int64_t setup_micros = 0;    // of total_micros: making device resources
 };
 
 class AppWindow {

@@ -125,6 +125,7 @@ bool Direct2DCanvas::MakeStyleFormats() {
 
 void Direct2DCanvas::SetTextScale(float scale) {
   if (scale <= 0 || scale == text_scale_) return;
+  sprites_.clear();
   const float previous = text_scale_;
   text_scale_ = scale;
   if (!MakeStyleFormats()) {
@@ -137,6 +138,9 @@ void Direct2DCanvas::Attach(ID2D1DeviceContext* context, int generation) {
   if (generation != generation_ || !context) {
     brush_.Reset();
     bitmaps_.clear();  // they belonged to the old device
+    sprites_.clear();
+    sprite_brush_.Reset();
+    sprite_context_.Reset();
   }
   context_ = context;
   if (context) generation_ = generation;
@@ -285,9 +289,82 @@ ComPtr<IDWriteTextLayout> Direct2DCanvas::Layout(std::wstring_view text, IDWrite
   return layout;
 }
 
+const Direct2DCanvas::TextSprite* Direct2DCanvas::Sprite(std::wstring_view text, TextStyle style,
+                                                         std::uint32_t colour) {
+  std::wstring key;
+  key.reserve(text.size() + 3);
+  key.push_back(static_cast<wchar_t>(style));
+  key.push_back(static_cast<wchar_t>(colour >> 16));
+  key.push_back(static_cast<wchar_t>(colour & 0xFFFF));
+  key.append(text);
+  auto found = sprites_.find(key);
+  if (found != sprites_.end()) return &found->second;
+
+  if (!sprite_context_) {
+    ComPtr<ID2D1Device> device;
+    context_->GetDevice(&device);
+    if (!device || FAILED(device->CreateDeviceContext(D2D1_DEVICE_CONTEXT_OPTIONS_NONE, &sprite_context_))) {
+      return nullptr;
+    }
+    sprite_context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+    sprite_context_->SetUnitMode(D2D1_UNIT_MODE_PIXELS);
+  }
+  IDWriteTextFormat* format = style_formats_[static_cast<int>(style)].Get();
+  auto layout = Layout(text, format, 4000, 100);
+  DWRITE_TEXT_METRICS m = {};
+  if (!layout || FAILED(layout->GetMetrics(&m))) return nullptr;
+  layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
+  // A margin for glyphs that reach past their advance (italic overhangs, antialiasing).
+  const float margin = 2;
+  const UINT32 w = static_cast<UINT32>(std::ceil(m.widthIncludingTrailingWhitespace + 2 * margin));
+  const UINT32 h = static_cast<UINT32>(std::ceil(m.height + 2 * margin));
+  if (w > 4096 || h > 1024) return nullptr;
+  D2D1_BITMAP_PROPERTIES1 props = {};
+  props.pixelFormat = {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED};
+  props.dpiX = 96;
+  props.dpiY = 96;
+  props.bitmapOptions = D2D1_BITMAP_OPTIONS_TARGET;
+  TextSprite sprite;
+  if (FAILED(sprite_context_->CreateBitmap({w, h}, nullptr, 0, &props, &sprite.bitmap))) return nullptr;
+  sprite_context_->SetTarget(sprite.bitmap.Get());
+  sprite_context_->BeginDraw();
+  sprite_context_->Clear({0, 0, 0, 0});
+  if (!sprite_brush_) sprite_context_->CreateSolidColorBrush(ToColour(colour, 1), &sprite_brush_);
+  else sprite_brush_->SetColor(ToColour(colour, 1));
+  sprite_context_->DrawTextLayout({margin, margin}, layout.Get(), sprite_brush_.Get());
+  const HRESULT hr = sprite_context_->EndDraw();
+  sprite_context_->SetTarget(nullptr);
+  if (FAILED(hr)) return nullptr;
+  sprite.width = m.widthIncludingTrailingWhitespace;
+  sprite.height = m.height;
+  if (sprites_.size() >= 2048) sprites_.clear();  // texts change (counters, typed text): stay small
+  return &sprites_.emplace(std::move(key), std::move(sprite)).first->second;
+}
+
 void Direct2DCanvas::DrawStyledText(std::wstring_view text, const Rect& rect, TextStyle style, TextAlign align,
-                              std::uint32_t colour) {
+                                    std::uint32_t colour) {
   if (!context_ || text.empty() || rect.Empty()) return;
+  const std::uint32_t shown = (colour & 0x00FFFFFFu) |
+                              (static_cast<std::uint32_t>(((colour >> 24) & 0xFF) * opacity_ + 0.5f) << 24);
+  const bool translation_only = transform_.m11 == 1 && transform_.m12 == 0 && transform_.m21 == 0 && transform_.m22 == 1;
+  if (const TextSprite* sprite = translation_only ? Sprite(text, style, shown) : nullptr) {
+    const float margin = 2;
+    float x = rect.left;
+    if (align == TextAlign::Centre) x = rect.left + (rect.Width() - sprite->width) / 2;
+    if (align == TextAlign::Right) x = rect.right - sprite->width;
+    const float y = rect.top + (rect.Height() - sprite->height) / 2;
+    // Whole device pixels, so the copy is exact.
+    x = std::round(x + transform_.dx) - transform_.dx - margin;
+    const float top = std::round(y + transform_.dy) - transform_.dy - margin;
+    const D2D1_SIZE_U size = sprite->bitmap->GetPixelSize();
+    const Rect full = Rect::FromSize(x, top, static_cast<float>(size.width), static_cast<float>(size.height));
+    const Rect shownRect = full.Intersect(rect);
+    if (shownRect.Empty()) return;
+    const D2D1_RECT_F source = {shownRect.left - x, shownRect.top - top, shownRect.right - x, shownRect.bottom - top};
+    context_->DrawBitmap(sprite->bitmap.Get(), ToRect(shownRect), 1.0f, D2D1_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
+                         &source);
+    return;
+  }
   IDWriteTextFormat* format = style_formats_[static_cast<int>(style)].Get();
   format->SetTextAlignment(ToAlignment(align));
   context_->DrawText(text.data(), static_cast<UINT32>(text.size()), format, ToRect(rect), Brush(colour),

@@ -79,6 +79,15 @@ class Direct2DCanvas : public Canvas {
   ID2D1SolidColorBrush* Brush(std::uint32_t colour);
   ID2D1StrokeStyle* Stroke(const StrokeStyle& style);
   Microsoft::WRL::ComPtr<ID2D1PathGeometry> Geometry(const Path& path, bool filled);
+  // A line of interface text drawn once into a bitmap of its own and then copied: the text engine
+  // lays out and rasterises glyphs on every draw, which is most of a frame where Direct2D renders
+  // in software.
+  struct TextSprite {
+    Microsoft::WRL::ComPtr<ID2D1Bitmap1> bitmap;
+    float width = 0;
+    float height = 0;
+  };
+  const TextSprite* Sprite(std::wstring_view text, TextStyle style, std::uint32_t colour);
 
   Microsoft::WRL::ComPtr<ID2D1Factory1> factory_;
   Microsoft::WRL::ComPtr<IDWriteFactory> dwrite_;
@@ -92,6 +101,9 @@ class Direct2DCanvas : public Canvas {
   ID2D1DeviceContext* context_ = nullptr;
   int generation_ = -1;
   Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> brush_;
+  Microsoft::WRL::ComPtr<ID2D1DeviceContext> sprite_context_;  // draws sprites, beside the frame
+  Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> sprite_brush_;
+  std::map<std::wstring, TextSprite> sprites_;
   std::map<BitmapHandle, Microsoft::WRL::ComPtr<ID2D1Bitmap1>> bitmaps_;
   BitmapHandle next_bitmap_ = 1;
 

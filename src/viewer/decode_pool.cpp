@@ -66,6 +66,7 @@ std::size_t DecodePool::Apply(Framebuffer& framebuffer, const std::vector<TileRe
   auto frameLock = framebuffer.Lock();
   if (!framebuffer.HasPicture()) return 0;
 
+  ChooseTiles(tiles);
   jobFramebuffer_ = &framebuffer;
   jobTiles_ = &tiles;
   jobTileWidth_ = tileWidth;
@@ -90,24 +91,46 @@ std::size_t DecodePool::Apply(Framebuffer& framebuffer, const std::vector<TileRe
   framebuffer.MarkDirty(changed);
   jobFramebuffer_ = nullptr;
   jobTiles_ = nullptr;
+  // The workers are idle again: give back what a frame of unusually large tiles made them take.
+  for (Decoder& d : decoders_) {
+    if (d.scratch.capacity() > kKeptScratchBytes) std::vector<std::uint8_t>().swap(d.scratch);
+  }
   return applied_;
+}
+
+void DecodePool::ChooseTiles(const std::vector<TileRef>& tiles) {
+  // Two decoders must never write one cell at once; the last entry is what applying the list in
+  // order would leave, so that one is kept.
+  cells_.clear();
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    cells_.emplace_back((static_cast<std::uint64_t>(tiles[i].row) << 32) | tiles[i].column, i);
+  }
+  std::sort(cells_.begin(), cells_.end());
+  order_.clear();
+  for (std::size_t i = 0; i < cells_.size(); ++i) {
+    if (i + 1 == cells_.size() || cells_[i + 1].first != cells_[i].first) order_.push_back(cells_[i].second);
+  }
+  std::sort(order_.begin(), order_.end());
 }
 
 std::size_t DecodePool::DecodeShare(std::size_t index) {
   Decoder& d = decoders_[index];
   const std::vector<TileRef>& tiles = *jobTiles_;
   std::size_t applied = 0;
-  for (std::size_t t = index; t < tiles.size(); t += decoders_.size()) {
-    const TileRef& tile = tiles[t];
+  for (std::size_t k = index; k < order_.size(); k += decoders_.size()) {
+    const TileRef& tile = tiles[order_[k]];
     std::uint32_t w = 0;
     std::uint32_t h = 0;
-    if (!d.decoder->Decode(tile.data, static_cast<std::size_t>(tile.size), d.scratch, w, h)) continue;
-    if (w == 0 || h == 0) continue;
-    if (w > jobTileWidth_ || h > jobTileHeight_) {
+    // The grid's tile size is the limit, so a small file declaring a huge picture costs nothing.
+    const JpegDecodeResult result = d.decoder->Decode(tile.data, static_cast<std::size_t>(tile.size), jobTileWidth_,
+                                                      jobTileHeight_, d.scratch, w, h);
+    if (result == JpegDecodeResult::Unreadable) continue;
+    if (result == JpegDecodeResult::TooLarge || w > jobTileWidth_ || h > jobTileHeight_) {
       Log(kLogWarning, L"Dropping a tile claiming %ux%u (grid allows %ux%u)", w, h, jobTileWidth_,
           jobTileHeight_);
       continue;
     }
+    if (w == 0 || h == 0) continue;
     if (d.scratch.size() < static_cast<std::size_t>(w) * h * 3) continue;
     const std::uint64_t x0 = static_cast<std::uint64_t>(jobTileWidth_) * tile.column;
     const std::uint64_t y0 = static_cast<std::uint64_t>(jobTileHeight_) * tile.row;

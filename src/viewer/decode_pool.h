@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "foundation/thread_cpu.h"
@@ -20,9 +21,6 @@
 namespace tvx {
 
 // One tile of a received frame; the bytes live inside the frame's payload.
-// Makes one decoder for one decode thread; null (with the detail in `error`) when it cannot.
-using JpegDecoderFactory = std::function<std::unique_ptr<JpegDecoder>(std::wstring& error)>;
-
 struct TileRef {
   std::uint32_t column = 0;
   std::uint32_t row = 0;
@@ -33,6 +31,9 @@ struct TileRef {
 class DecodePool {
  public:
   static constexpr std::size_t kMaxDecoders = 6;
+  // What a decoder's scratch may keep between frames: the pixels of the largest tile a host makes
+  // (256 x 256). A frame of larger tiles gets its memory back when it is done.
+  static constexpr std::size_t kKeptScratchBytes = 256 * 256 * 3;
 
   // Half the logical processors, at least 1, at most 6.
   static std::size_t DecoderCount(unsigned logicalProcessors);
@@ -49,13 +50,18 @@ class DecodePool {
   void Stop();
 
   std::size_t decoders() const { return decoders_.size(); }
+  // The bytes decoder `index`'s scratch holds on to (0 for an index out of range).
+  std::size_t scratchCapacity(std::size_t index) const {
+    return index < decoders_.size() ? decoders_[index].scratch.capacity() : 0;
+  }
   // Whether placement uses the 16-byte shuffle path (defaults to the processor check).
   void SetUseShuffle(bool use) { useShuffle_ = use; }
   // The account the worker threads charge their processor time to (none by default); set before Start.
   void SetCpuAccount(ThreadCpuAccount* account) { cpuAccount_ = account; }
 
   // Locks the framebuffer for the whole frame, decodes every tile (decoder i takes tiles i, i + N, ...),
-  // marks the union of what was written dirty and returns how many tiles were applied.
+  // marks the union of what was written dirty and returns how many tiles were applied. A grid cell
+  // listed more than once is decoded once, from its last entry, as if the list were applied in order.
   std::size_t Apply(Framebuffer& framebuffer, const std::vector<TileRef>& tiles,
                     std::uint32_t tileWidth, std::uint32_t tileHeight);
 
@@ -66,6 +72,8 @@ class DecodePool {
     DirtyRect dirty;
   };
 
+  // Fills order_ with the positions in `tiles` to decode: each grid cell's last entry, in list order.
+  void ChooseTiles(const std::vector<TileRef>& tiles);
   // Decodes share `index` of the current job into that decoder's rectangle; returns tiles applied.
   std::size_t DecodeShare(std::size_t index);
   void WorkerLoop(std::size_t index, std::uint64_t seenGeneration);
@@ -80,6 +88,8 @@ class DecodePool {
   const std::vector<TileRef>* jobTiles_ = nullptr;
   std::uint32_t jobTileWidth_ = 0;
   std::uint32_t jobTileHeight_ = 0;
+  std::vector<std::size_t> order_;  // the job's tiles to decode, as positions in *jobTiles_
+  std::vector<std::pair<std::uint64_t, std::size_t>> cells_;  // ChooseTiles' working space
   std::atomic<std::size_t> applied_{0};
 
   std::mutex mutex_;

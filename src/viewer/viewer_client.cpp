@@ -21,9 +21,9 @@ using namespace std::chrono_literals;
 
 constexpr wchar_t kByHostText[] = L"The other side ended the session.";
 constexpr wchar_t kDisconnectedText[] = L"Disconnected.";
-// A goodbye that cannot leave within this time (a host that stopped reading) is given up, so a
-// local stop never hangs.
-constexpr auto kGoodbyeWait = 1000ms;
+// The goodbye normally leaves at once; a host that stopped reading (its window full) or a sender
+// thread in the middle of a large message gets this long before the stop cuts the channel.
+constexpr std::uint32_t kGoodbyeWaitMs = 50;
 
 float Clamp01(float v) {
   if (!(v >= 0.0f)) return 0.0f;  // also a value that is not a number
@@ -103,17 +103,19 @@ void ViewerClient::Connect(const std::wstring& host, std::uint16_t port, const s
                            const std::wstring& name, const std::string& relayId) {
   if (connecting_.exchange(1) != 0) return;
   Stop();
+  // Cleared here, on the caller's thread, never by the dial: a Stop that comes at any moment after
+  // this is never lost.
+  picture_.SetClosing(false);
+  pointer_.SetClosing(false);
   connecting_ = 1;
   stopping_ = 0;
   peerSaidBye_ = 0;
   busyUntilMs_ = 0;
   drawingId_ = 0;
   nonce_ = DrawSessionNonce();
-  connectDone_ = 0;
   try {
     connectThread_ = std::thread(&ViewerClient::ConnectThread, this, ConnectArgs{host, port, code, name, relayId});
   } catch (const std::system_error&) {
-    connectDone_ = 1;
     FailConnect(ClientEvent::Failed, L"The viewer could not start a thread.");
   }
 }
@@ -129,18 +131,15 @@ void ViewerClient::FailConnect(ClientEvent event, const std::wstring& text) {
 
 void ViewerClient::ConnectThread(ConnectArgs args) {
   ThreadCpuCharge cpu(&threadCpu_);
-  struct Done {
-    std::atomic<std::uint8_t>& flag;
-    ~Done() { flag = 1; }
-  } done{connectDone_};
   ComApartment com;
 
   const std::wstring connectingText = FormatText(L"Connecting to %s : %u ...", args.host, args.port);
   SetStatus(connectingText);
   Emit(ClientEvent::Connecting, connectingText);
 
+  NameResolver& resolver = options_.resolver ? *options_.resolver : SystemNameResolver();
   std::wstring error;
-  if (!Dial(picture_, args.host, args.port, options_.dialTimeoutMs, error)) {
+  if (!Dial(picture_, args.host, args.port, options_.dialTimeoutMs, error, resolver)) {
     FailConnect(ClientEvent::Failed, L"Could not reach the host. " + error);
     return;
   }
@@ -193,7 +192,7 @@ void ViewerClient::ConnectThread(ConnectArgs args) {
   framebuffer_.Resize(description.width, description.height);
 
   error.clear();
-  bool pointerOpen = Dial(pointer_, args.host, args.port, options_.dialTimeoutMs, error);
+  bool pointerOpen = Dial(pointer_, args.host, args.port, options_.dialTimeoutMs, error, resolver);
   if (pointerOpen) {
     hello.channel = kPointerChannel;
     const Bytes second = Encode(hello);
@@ -250,35 +249,12 @@ void ViewerClient::JoinThread(std::thread& thread) {
 
 void ViewerClient::Stop() {
   stopping_ = 1;
-  if (connected_) {
-    // The goodbye goes straight onto the pointer channel, but a host that stopped reading must not
-    // hold the stop up: it gets a short while, then the shutdown below cuts the send off.
-    std::mutex m;
-    std::condition_variable cv;
-    bool sent = false;
-    std::thread goodbye;
-    try {
-      goodbye = std::thread([&] {
-        pointer_.SendFrame(msg::kViewerGoodbye, 0, nullptr, 0);
-        std::lock_guard<std::mutex> lock(m);
-        sent = true;
-        cv.notify_all();
-      });
-      std::unique_lock<std::mutex> lock(m);
-      cv.wait_for(lock, kGoodbyeWait, [&] { return sent; });
-    } catch (const std::system_error&) {
-    }
-    ShutdownChannels();
-    if (goodbye.joinable()) goodbye.join();
-  }
+  // The goodbye goes straight onto the pointer channel, but only if it can leave at once.
+  if (connected_) pointer_.SendFrameWithin(msg::kViewerGoodbye, 0, nullptr, 0, kGoodbyeWaitMs);
+  // Wakes every blocked session thread and cancels a dial (also a name lookup) of the connect
+  // thread, now or whenever it starts one: the flags stay set until the next Connect.
   ShutdownChannels();
   outgoing_.WakeAll();
-  // A dial clears the closing flag when it starts, so a shutdown that came just before it would
-  // be lost: repeat it until the connect thread has finished.
-  while (connectThread_.joinable() && connectDone_.load() == 0) {
-    ShutdownChannels();
-    std::this_thread::sleep_for(20ms);
-  }
   JoinThread(connectThread_);
   JoinThread(pictureThread_);
   JoinThread(senderThread_);

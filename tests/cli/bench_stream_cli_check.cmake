@@ -8,7 +8,7 @@ run_cli(bench stream --help)
 expect_rc("help" 0)
 expect_has("help" "${OUT}" "--workloads LIST")
 
-foreach(bad "--bogus" "--seconds;0" "--fps;76" "--sizes;100x100" "--workloads;spin")
+foreach(bad "--bogus" "--seconds;0" "--fps;76" "--sizes;100x100" "--workloads;spin" "--jpeg;bogus" "--jpeg")
   run_cli(bench stream ${bad})
   expect_rc("usage ${bad}" 2)
 endforeach()

@@ -72,7 +72,7 @@ TEST(Marker, ReadsBackThroughTheJpegPathAtEveryLevel) {
         std::vector<std::uint8_t> jpeg, bgr;
         ASSERT_TRUE(encoder->Encode(picture.data(), size * 4, size, size, quality, subsample420, jpeg));
         std::uint32_t w = 0, h = 0;
-        ASSERT_TRUE(decoder->Decode(jpeg.data(), jpeg.size(), bgr, w, h));
+        ASSERT_EQ(decoder->Decode(jpeg.data(), jpeg.size(), size, size, bgr, w, h), JpegDecodeResult::Decoded);
         ASSERT_EQ(w, size);
         ASSERT_EQ(h, size);
         std::vector<std::uint8_t> decoded(static_cast<std::size_t>(size) * size * 4, 255);

@@ -27,7 +27,7 @@ mkdir -p "$work/$folder"
 # --- the viewer's name reaches the host as typed; its picture saves into the folder -------------
 name='Zoë Åsa-Łukasz 日本語 ñ'
 port=$(free_port)
-run "$host_cli" host --port "$port" --source synthetic:256x128:typing --duration 60 \
+run "$host_cli" host --port "$port" --loopback --source synthetic:256x128:typing --duration 60 \
   >"$work/host.out" 2>"$work/host.err" </dev/null &
 pids+=($!)
 if wait_for_line "$work/host.out" '"event":"Started"' 60; then

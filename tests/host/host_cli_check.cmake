@@ -17,7 +17,7 @@ foreach(bad "--bogus" "--fps;0" "--quality;101" "--port" "--source;synthetic:0x5
 endforeach()
 
 # A one-second run: the start, a statistics line and the stop, each one JSON line, and exit 0.
-run_cli(host --port 0 --source synthetic:256x128:typing --duration 2 --code ABC234)
+run_cli(host --port 0 --loopback --source synthetic:256x128:typing --duration 2 --code ABC234)
 expect_rc("run" 0)
 expect_has("run" "${OUT}" "{\"event\":\"Started\",\"text\":\"\"}\n")
 expect_has("run" "${OUT}" "{\"stats\":{\"running\":true,")
@@ -26,7 +26,7 @@ expect_has("run" "${ERR}" "Sharing started on port")
 expect_has("run" "${ERR}" "Sharing stopped")
 
 # Without --duration the run ends when stdin closes (here: at once).
-run_cli(host --port 0 --source synthetic:64x64)
+run_cli(host --port 0 --loopback --source synthetic:64x64)
 expect_rc("stdin" 0)
 expect_has("stdin" "${OUT}" "{\"event\":\"Stopped\",\"text\":\"\"}\n")
 
@@ -49,7 +49,7 @@ endfunction()
 
 if(DRIVER)
   execute_process(COMMAND ${EMULATOR} "${DRIVER}" control_out.txt
-                  COMMAND ${EMULATOR} "${CLI}" host --port 0 --source synthetic:512x256 --input log --allow-control
+                  COMMAND ${EMULATOR} "${CLI}" host --port 0 --loopback --source synthetic:512x256 --input log --allow-control
                   WORKING_DIRECTORY "${WORK}"
                   OUTPUT_FILE "${WORK}/control_out.txt" ERROR_FILE "${WORK}/control_err.txt"
                   RESULTS_VARIABLE rcs TIMEOUT 90)

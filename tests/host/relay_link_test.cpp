@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/format.h"
 #include "foundation/text.h"
 #include "host/relay_backoff.h"
 #include "host/relay_probe.h"
@@ -17,13 +18,16 @@
 #include "net/listener.h"
 #include "net/picture_messages.h"
 #include "net/relay_messages.h"
-#include "relay_server.h"
+#include "running_relay.h"
+#include "support/fake_resolvers.h"
 #include "support/log_capture.h"
+#include "support/silent_listener.h"
 
 namespace tvx {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::RunningRelay;
 
 TEST(RelayBackoff, DoublesToFifteenSecondsAndStartsOver) {
   RelayBackoff backoff;
@@ -33,32 +37,6 @@ TEST(RelayBackoff, DoublesToFifteenSecondsAndStartsOver) {
   EXPECT_EQ(backoff.NextDelayMs(), 2000u);
   EXPECT_EQ(backoff.NextDelayMs(), 4000u);
 }
-
-// A relay server on its own thread, on a loopback port that can be reused after a restart.
-class RunningRelay {
- public:
-  explicit RunningRelay(std::uint16_t port = 0) {
-    relay::RelayOptions options;
-    options.bind = "127.0.0.1";
-    options.port = port;
-    server_ = std::make_unique<relay::RelayServer>(io_, options);
-    std::string error;
-    started_ = server_->Start(&error);
-    thread_ = std::thread([this] { io_.run(); });
-  }
-  ~RunningRelay() {
-    asio::post(io_, [this] { server_->Stop(); });
-    thread_.join();
-  }
-  bool started() const { return started_; }
-  std::uint16_t port() const { return server_->port(); }
-
- private:
-  asio::io_context io_{1};
-  std::unique_ptr<relay::RelayServer> server_;
-  std::thread thread_;
-  bool started_ = false;
-};
 
 // Remembers every status the link reports and lets a test wait for one.
 class StatusLog {
@@ -86,6 +64,18 @@ class StatusLog {
   std::wstring last_;
   bool ready_ = false;
 };
+
+// A listener on 127.0.0.1 at a port the system picks, standing in for a relay.
+bool ListenLoopback(Listener& listener) {
+  const sock::Handle s = sock::Create(sock::FamilyIpv4(), sock::StreamType(), sock::TcpProtocol());
+  if (s == sock::kInvalid) return false;
+  if (sock::BindLoopback(s, false, 0) != 0 || sock::Listen(s, 8) != 0) {
+    sock::Close(s);
+    return false;
+  }
+  listener.Attach(s);
+  return true;
+}
 
 RelayTarget Target(std::uint16_t port, const std::string& id = "123456789") {
   return RelayTarget{L"127.0.0.1", port, id, "DESK"};
@@ -180,8 +170,7 @@ TEST(RelayLink, RefusalIsShownAndADroppedRelayIsRejoined) {
 
 TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
   Listener closed;  // a port that was just free: nothing listens there
-  std::wstring error;
-  ASSERT_TRUE(Listen(closed, 0, error));
+  ASSERT_TRUE(ListenLoopback(closed));
   const std::uint16_t port = closed.Port();
   closed.Close();
 
@@ -200,8 +189,7 @@ TEST(RelayLink, UnreachableRelayIsRetriedAndStopIsImmediate) {
 // A fake relay that registers the host and then sends what the test scripts.
 TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
   Listener fake;
-  std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error));
+  ASSERT_TRUE(ListenLoopback(fake));
   std::atomic<int> dialBacks{0};
   RelayLink link([&](std::shared_ptr<Connection>) { ++dialBacks; });
   link.Start(Target(fake.Port()));
@@ -237,6 +225,88 @@ TEST(RelayLink, TicketsBeforeRegistrationOrOfTheWrongSizeAreIgnored) {
   link.Stop();
 }
 
+// A fake relay that registers the host and then floods it with tickets while every dial-back is
+// held up in admission: the threads stay capped, the queue bounded, and every queued ticket is
+// served once admission moves again.
+TEST(RelayLink, ATicketFloodIsServedByAFewThreadsAndABoundedQueue) {
+  Listener fake;
+  ASSERT_TRUE(ListenLoopback(fake));
+  testing::LogCapture log;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool release = false;
+  int inAdmission = 0;
+  int mostAtOnce = 0;
+  int served = 0;
+  RelayLink link([&](std::shared_ptr<Connection>) {
+    std::unique_lock lock(mutex);
+    mostAtOnce = std::max(mostAtOnce, ++inAdmission);
+    changed.notify_all();
+    changed.wait(lock, [&] { return release; });
+    --inAdmission;
+    ++served;
+    changed.notify_all();
+  });
+  link.Start(Target(fake.Port()));
+
+  sock::Handle socket = sock::kInvalid;
+  std::wstring address;
+  ASSERT_EQ(fake.Accept(socket, address), Listener::AcceptResult::kAccepted);
+  Connection control(socket);
+  control.SetReceiveTimeout(3000);
+  FrameHeader header;
+  Bytes payload;
+  ASSERT_TRUE(control.ReceiveFrame(header, payload));
+  ASSERT_TRUE(control.SendFrame(msg::kRelayRegistered, 0, nullptr, 0));
+
+  // The relay's side of every dial-back: accepted and held open.
+  std::atomic<bool> stopAccepting{false};
+  std::vector<std::unique_ptr<Connection>> dialBacks;
+  std::thread acceptor([&] {
+    while (!stopAccepting.load()) {
+      sock::Handle s = sock::kInvalid;
+      std::wstring peer;
+      if (fake.Accept(s, peer) == Listener::AcceptResult::kAccepted) dialBacks.push_back(std::make_unique<Connection>(s));
+    }
+  });
+
+  const std::size_t cap = RelayLink::kMaxDialBackThreads;
+  const std::size_t queue = RelayLink::kMaxQueuedTickets;
+  const std::size_t flood = cap + queue + 40;
+  for (std::uint64_t ticket = 1; ticket <= flood; ++ticket) {
+    const Bytes frame = Encode(RelayTicket{ticket});
+    ASSERT_TRUE(control.SendFrame(msg::kRelayTicket, 0, frame.data(), 8));
+  }
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return inAdmission == static_cast<int>(cap); }));
+  }
+  // Tickets that came while the threads were still picking theirs up may have been queued too.
+  const std::size_t atLeastRefused = flood - cap - queue;
+  for (int i = 0; i < 500 && log.Count(L"tickets are already waiting") < atLeastRefused; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  const std::size_t refused = log.Count(L"tickets are already waiting");
+  EXPECT_GE(refused, atLeastRefused);
+  EXPECT_LE(refused, flood - queue);
+  EXPECT_TRUE(log.Contains(FormatText(L"Relay ticket %llu refused: %u tickets are already waiting",
+                                      static_cast<unsigned long long>(flood), static_cast<unsigned>(queue))));
+  {
+    std::unique_lock lock(mutex);
+    EXPECT_EQ(mostAtOnce, static_cast<int>(cap));
+    release = true;
+    changed.notify_all();
+    // Every ticket that was not refused is served, still by at most `cap` threads at once.
+    EXPECT_TRUE(changed.wait_for(lock, 20s, [&] { return served == static_cast<int>(flood - refused); }));
+    EXPECT_EQ(mostAtOnce, static_cast<int>(cap));
+  }
+  link.Stop();
+  stopAccepting.store(true);
+  fake.Shutdown();  // wakes the acceptor
+  acceptor.join();
+}
+
 TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
   {
     RunningRelay relay;
@@ -249,8 +319,7 @@ TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
 
   // Something that answers the status request with 12 bytes is not a relay.
   Listener fake;
-  std::wstring error;
-  ASSERT_TRUE(Listen(fake, 0, error));
+  ASSERT_TRUE(ListenLoopback(fake));
   std::thread server([&] {
     sock::Handle socket = sock::kInvalid;
     std::wstring address;
@@ -276,6 +345,47 @@ TEST(RelayProbe, OnlineUnreachableAndNotARelay) {
   result = ProbeRelay(nothing, L"127.0.0.1", port);
   EXPECT_EQ(result.state, RelayProbeResult::State::Unreachable);
   EXPECT_EQ(RelayProbeText(result), L"cannot be reached");
+}
+
+// Stopping the share stops the link at once also while the relay's name is looked up (a name
+// server that never answers) or its address dialed (a relay that drops packets), and also when
+// the stop comes just as an attempt begins.
+TEST(RelayLink, StopIsImmediateWhileTheRelayIsLookedUpOrDialed) {
+  constexpr auto kQuickStop = 1s;
+  {
+    SCOPED_TRACE("looking up the relay's name");
+    auto resolver = std::make_shared<testing::SilentResolver>();
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.SetResolver(resolver);
+    link.Start(RelayTarget{L"relay.example", 7788, "123456789", "DESK"});
+    for (int i = 0; i < 200 && resolver->Started() == 0; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(resolver->Started(), 1u);
+    std::this_thread::sleep_for(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+    EXPECT_EQ(resolver->Abandoned(), 1u);
+  }
+  testing::SilentListener silent;
+  if (!silent.full()) GTEST_SKIP() << "this system answers connects beyond a full backlog";
+  {
+    SCOPED_TRACE("dialing a relay that drops packets");
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.Start(Target(silent.port()));
+    std::this_thread::sleep_for(300ms);
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+  }
+  for (int i = 0; i < 30; ++i) {
+    SCOPED_TRACE(i);
+    RelayLink link([](std::shared_ptr<Connection>) {});
+    link.Start(Target(silent.port()));
+    if (i % 2 == 1) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    link.Stop();
+    ASSERT_LT(std::chrono::steady_clock::now() - start, kQuickStop);
+  }
 }
 
 }  // namespace

@@ -1,12 +1,57 @@
 // The pointer-channel reader and the small messages both senders carry: heartbeats, clipboard,
 // control requests, permissions and sound.
+#include <chrono>
 #include <thread>
 
+#include "foundation/clock.h"
+#include "media/loopback_source.h"
 #include "net/pointer_messages.h"
 #include "server_fixture.h"
 
 namespace tvx::testing {
 namespace {
+
+using namespace std::chrono_literals;
+
+// Sound in big packets, one every 10 ms (about 9 MB a second on the wire): a viewer that stops
+// reading has its socket buffers full within a moment.
+class FloodSource final : public LoopbackSource {
+ public:
+  static constexpr std::uint32_t kFrames = 24000;
+  bool Open(SoundSourceFormat& format) override {
+    format.sampleRate = 48000;
+    format.channels = 2;
+    format.kind = SampleKindFor(3, false, 32);  // float
+    format.bytesPerFrame = 8;
+    buffer_.assign(std::size_t{kFrames} * 2, 0.1f);
+    return true;
+  }
+  bool NextPacketFrames(std::uint32_t& frames) override {
+    frames = NowMicros() >= next_ ? kFrames : 0;
+    return true;
+  }
+  bool GetPacket(Packet& packet) override {
+    packet.data = reinterpret_cast<const std::uint8_t*>(buffer_.data());
+    packet.size = buffer_.size() * sizeof(float);
+    packet.frames = kFrames;
+    packet.silent = false;
+    next_ = NowMicros() + 10'000;
+    return true;
+  }
+  void ReleasePacket(std::uint32_t) override {}
+  void Close() override {}
+
+ private:
+  std::vector<float> buffer_;
+  std::int64_t next_ = 0;
+};
+
+template <class Call>
+std::chrono::steady_clock::duration Timed(Call call) {
+  const auto start = std::chrono::steady_clock::now();
+  call();
+  return std::chrono::steady_clock::now() - start;
+}
 
 class ServerChannels : public ServerTest {
  protected:
@@ -149,6 +194,75 @@ TEST_F(ServerChannels, NoSoundUnlessTheHostSharesIt) {
   server_->SetPermissions(false, false, true);
   ASSERT_TRUE(viewer_.pointer.WaitFor(msg::kSoundFormat, payload));
   ASSERT_TRUE(viewer_.pointer.WaitFor(msg::kSoundData, payload));
+}
+
+TEST_F(ServerChannels, AViewerThatStopsReadingHoldsUpNeitherTheOthersSoundNorTheWindow) {
+  EngineSetup setup;
+  setup.soundSource = [] { return std::make_unique<FloodSource>(); };
+  ShareOptions options = Options();
+  options.shareAudio = true;
+  StartEngine(options, setup);
+  TestViewer stuck;
+  TestViewer listener;
+  ASSERT_TRUE(stuck.Join(port_, 11, "stuck"));
+  ASSERT_TRUE(listener.Join(port_, 12, "listener"));
+  ASSERT_TRUE(events_.WaitFor(ServerEvent::ViewerJoined, L"stuck"));
+  ASSERT_TRUE(events_.WaitFor(ServerEvent::ViewerJoined, L"listener"));
+  // The stuck viewer asks for sound and never reads again.
+  ASSERT_TRUE(stuck.pointer.Send(msg::kSoundRequest, Encode(SoundRequest{true})));
+  ASSERT_TRUE(listener.pointer.Send(msg::kSoundRequest, Encode(SoundRequest{true})));
+  Bytes payload;
+  ASSERT_TRUE(listener.pointer.WaitFor(msg::kSoundFormat, payload));
+  // Some megabytes: many times what the stuck viewer's socket buffers hold.
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(listener.pointer.WaitFor(msg::kSoundData, payload)) << i;
+
+  // The listener goes on hearing sound; a capture thread waiting on the stuck viewer would stall
+  // it for the whole send time-out (15 s).
+  const auto listening = Timed([&] {
+    for (int i = 0; i < 50; ++i) ASSERT_TRUE(listener.pointer.WaitFor(msg::kSoundData, payload, 3000)) << i;
+  });
+  EXPECT_LT(listening, 5s);
+
+  // Nor does the window wait: stopping the sound capture, the lists, the statistics, the stop.
+  EXPECT_LT(Timed([&] { server_->SetPermissions(false, false, false); }), 1s);
+  EXPECT_TRUE(Eventually([&] { return log_.Contains(L"Audio: capture stopped"); }));
+  EXPECT_LT(Timed([&] { EXPECT_EQ(server_->Viewers().size(), 2u); }), 1s);
+  EXPECT_LT(Timed([&] { EXPECT_EQ(server_->Statistics().viewers, 2u); }), 1s);
+  EXPECT_LT(Timed([&] { server_->Stop(); }), 1s);
+  EXPECT_FALSE(server_->running());
+}
+
+TEST_F(ServerChannels, StopIsQuickAgainstASilentPeerAndAViewerWhoseBuffersAreFull) {
+  EngineSetup setup;
+  setup.workload = SyntheticWorkload::Video;
+  setup.tileBytes = 32 * 1024;  // each turn is a quarter megabyte of tiles
+  setup.timings.admissionTimeoutMs = 10000;  // the silent peers are still being greeted at the stop
+  setup.soundSource = [] { return std::make_unique<FloodSource>(); };
+  ShareOptions options = Options();
+  options.shareAudio = true;
+  StartEngine(options, setup);
+  TestViewer full;
+  ASSERT_TRUE(full.Join(port_, 21, "full"));
+  ASSERT_TRUE(events_.WaitFor(ServerEvent::ViewerJoined, L"full"));
+  ASSERT_TRUE(full.pointer.Send(msg::kSoundRequest, Encode(SoundRequest{true})));
+  TestChannel silent;  // connected, never greets
+  ASSERT_TRUE(silent.Dial(port_));
+  TestChannel halfway;  // greets with the first bytes of a frame and no more
+  ASSERT_TRUE(halfway.Dial(port_));
+  const std::uint8_t partial[6] = {'T', 'V', 'R', 'X', 1, 0};
+  {
+    const auto use = halfway.connection().Use();
+    ASSERT_TRUE(use);
+    ASSERT_EQ(sock::SendSome(use.handle(), partial, sizeof partial), 6);
+  }
+  // Neither of the viewer's channels is read: at 30 turns a second both fill up within this time.
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(server_->admissionsInProgress(), 2u);
+
+  EXPECT_LT(Timed([&] { server_->Stop(); }), 1s);  // the send time-out is 15 s
+  EXPECT_TRUE(events_.WaitFor(ServerEvent::Stopped, L""));
+  EXPECT_TRUE(silent.ClosedWithoutReply(2000));
+  EXPECT_TRUE(halfway.ClosedWithoutReply(2000));
 }
 
 }  // namespace

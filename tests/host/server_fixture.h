@@ -94,6 +94,9 @@ struct EngineSetup {
   std::shared_ptr<InputPlatform> inputPlatform;
   std::function<std::uint64_t()> clockMs;
   std::function<std::vector<MonitorInfo>()> monitors;
+  // The capture and the sound; empty: the synthetic screen above and a test tone.
+  std::function<std::unique_ptr<ScreenCapture>()> makeCapture;
+  LoopbackSourceFactory soundSource;
 };
 
 class ServerTest : public ::testing::Test {
@@ -105,6 +108,7 @@ class ServerTest : public ::testing::Test {
   ShareOptions Options() const {
     ShareOptions options;
     options.port = 0;
+    options.listenOn = ListenScope::kLoopback;
     options.frameRate = 30;
     options.maxViewers = 8;
     return options;
@@ -120,6 +124,7 @@ class ServerTest : public ::testing::Test {
       synthetic.waitWhenIdle = true;
       return std::make_unique<ScreenCapture>(std::make_unique<SyntheticSource>(synthetic));
     };
+    if (setup.makeCapture) deps.makeCapture = setup.makeCapture;
     deps.monitors = setup.monitors;
     if (!deps.monitors) deps.monitors = [] { return std::vector<MonitorInfo>{}; };
     deps.inputSink = setup.inputSink ? setup.inputSink : std::make_shared<RecordingInputSink>();
@@ -128,7 +133,8 @@ class ServerTest : public ::testing::Test {
     deps.encoderFactory = [this, size = setup.tileBytes](std::wstring&) -> std::unique_ptr<JpegEncoder> {
       return std::make_unique<CountingEncoder>(encodes_, size);
     };
-    deps.soundSource = [] { return std::make_unique<ToneSource>(); };
+    deps.soundSource = setup.soundSource;
+    if (!deps.soundSource) deps.soundSource = [] { return std::make_unique<ToneSource>(); };
     deps.processorCount = 2;
     deps.timings = setup.timings;
     server_ = std::make_unique<Server>(std::move(deps));

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "foundation/format.h"
+#include "media/fake_capture_source.h"
 #include "net/pointer_messages.h"
 #include "server_fixture.h"
 
@@ -222,6 +223,37 @@ TEST_F(ServerStreaming, PictureRequestsSetHalfResolutionByWidth) {
   const ShareOptions options = server_->Options();
   EXPECT_FALSE(options.halfResolution);
   EXPECT_EQ(options.quality, 80);
+}
+
+TEST_F(ServerStreaming, UpkeepGoesOnWhileTheCaptureKeepsFailing) {
+  EngineSetup setup;
+  setup.timings.secondChannelMs = 300;
+  setup.makeCapture = [] {
+    auto source = std::make_unique<FakeCaptureSource>(256, 128);
+    FakeCaptureSource::Frame lost;
+    lost.code = capture_code::kDeviceRemoved;
+    // From then on the display cannot be opened again, as while the secure desktop is up.
+    lost.before = [](FakeCaptureSource& self) { self.openError = L"The display is locked."; };
+    source->frames.push_back(std::move(lost));
+    return std::make_unique<ScreenCapture>(std::move(source));
+  };
+  StartEngine(Options(), setup);
+  ASSERT_TRUE(events_.WaitFor(ServerEvent::Status, L"Lost the graphics device - reconnecting to the display."));
+
+  // A viewer whose second channel never comes is still dropped, and one that leaves is let go.
+  TestChannel lonely;
+  ASSERT_TRUE(lonely.Open(port_, MakeHello(kPictureChannel, 31, "lonely")));
+  TestViewer leaving;
+  ASSERT_TRUE(leaving.Join(port_, 32, "leaving"));
+  ASSERT_TRUE(events_.WaitFor(ServerEvent::ViewerJoined, L"leaving"));
+  ASSERT_TRUE(leaving.pointer.Send(msg::kViewerGoodbye, {}));
+  EXPECT_TRUE(events_.WaitFor(ServerEvent::ViewerLeft, L"leaving"));
+  EXPECT_TRUE(Eventually([&] { return log_.Contains(L"Dropping lonely: only one channel arrived"); }));
+  EXPECT_TRUE(lonely.ClosedEventually(5000));
+  EXPECT_TRUE(Eventually([&] { return server_->Viewers().empty(); }));
+  // All the while the capture could not be opened again.
+  EXPECT_TRUE(Eventually([&] { return events_.Count(ServerEvent::Status) >= 2; }));
+  EXPECT_EQ(events_.Count(ServerEvent::ScreensChanged), 0u);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ tvx_test(tvx_capture_tests
 # The encoder pool (threads) and the JPEG codec of the platform.
 tvx_test(tvx_encoder_pool_tests
   SOURCES
+    jpeg_header_test.cpp
     jpeg_round_trip_test.cpp
     tile_encoder_pool_test.cpp
   DEPS tvx_encoder_pool tvx_capture

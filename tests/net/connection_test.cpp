@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -310,6 +311,36 @@ TEST(ConnectionTest, SendTimeoutFailsASendThePeerNeverReads) {
   EXPECT_FALSE(send.get());
   // Nothing is counted for a frame that did not go out whole.
   EXPECT_EQ(pair.dialed->BytesSent(), kFrameHeaderSize);
+}
+
+// A last goodbye must not hold its caller up: neither a peer that reads nothing nor another
+// sender holding the send lock keeps it beyond its time.
+TEST(ConnectionTest, SendFrameWithinGivesUpInTime) {
+  enum class Block { kPeerStoppedReading, kLockHeld };
+  for (Block block : {Block::kPeerStoppedReading, Block::kLockHeld}) {
+    SCOPED_TRACE(block == Block::kLockHeld ? "lock held" : "peer stopped reading");
+    ConnectionPair pair = MakePair();
+    // It goes out at once while nothing is in the way.
+    ASSERT_TRUE(pair.dialed->SendFrameWithin(3, 0, nullptr, 0, 200));
+    const std::vector<std::uint8_t> payload(kMaxSocketCall);
+    std::unique_lock<std::mutex> held;
+    if (block == Block::kLockHeld) {
+      held = pair.dialed->LockSending();
+    } else {
+      // Fill every buffer on the way until a frame no longer fits.
+      bool fits = true;
+      for (int i = 0; i < 256 && fits; ++i) {
+        fits = pair.dialed->SendFrameWithin(0x82, 0, payload.data(), kMaxSocketCall, 200);
+      }
+      ASSERT_FALSE(fits) << "the peer took everything";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    auto send = std::async(std::launch::async,
+                           [&] { return pair.dialed->SendFrameWithin(3, 0, payload.data(), 64, 100); });
+    ASSERT_EQ(send.wait_for(kHangGuard), std::future_status::ready);
+    EXPECT_FALSE(send.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  }
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <future>
 #include <string>
@@ -10,6 +12,9 @@
 #include "foundation/format.h"
 #include "foundation/text.h"
 #include "loopback.h"
+#include "net/name_resolver.h"
+#include "support/fake_resolvers.h"
+#include "support/silent_listener.h"
 #include "net/dial.h"
 #include "net/listener.h"
 
@@ -17,6 +22,7 @@ namespace tvx {
 namespace {
 
 using testing::ListenLoopback;
+using testing::SilentListener;
 using namespace std::chrono_literals;
 
 constexpr auto kHangGuard = 10s;
@@ -31,31 +37,6 @@ std::uint16_t UnusedLoopbackPort() {
   probe.Close();
   return port;
 }
-
-// A loopback listener that never accepts, with its queue filled, so that a further connect is
-// never answered: the stand-in for a host that drops packets, without leaving the computer.
-class SilentListener {
- public:
-  SilentListener() {
-    EXPECT_TRUE(ListenLoopback(listener_, false, 0));
-    for (int i = 0; i < 16; ++i) {
-      auto c = std::make_shared<Connection>();
-      std::wstring error;
-      if (!Dial(*c, L"127.0.0.1", listener_.Port(), 300, error)) {
-        full_ = error == L"Connection timed out. Is the other side sharing yet?";
-        break;
-      }
-      queued_.push_back(c);
-    }
-  }
-  bool full() const { return full_; }
-  std::uint16_t port() const { return listener_.Port(); }
-
- private:
-  Listener listener_;
-  std::vector<std::shared_ptr<Connection>> queued_;
-  bool full_ = false;
-};
 
 TEST(DialTest, ConnectsToLoopbackListenersOfBothFamilies) {
   std::vector<bool> families{false};
@@ -116,7 +97,6 @@ TEST(DialTest, CancelEndsAWaitingDial) {
   for (Cancel cancel : {Cancel::kClosingFlag, Cancel::kClose}) {
     SCOPED_TRACE(cancel == Cancel::kClose ? "close" : "closing flag");
     auto connection = std::make_shared<Connection>();
-    connection->SetClosing(true);  // a stale flag from an earlier cancel is cleared by Dial
     std::wstring error;
     auto dial = std::async(std::launch::async,
                            [&] { return Dial(*connection, L"127.0.0.1", silent.port(), 60000, error); });
@@ -139,22 +119,139 @@ TEST(DialTest, CancelEndsAWaitingDial) {
   }
 }
 
-TEST(ListenTest, AcceptsBothFamiliesOnOneSocketAndShowsIpv4Plainly) {
+// An owner that stops before its worker has even begun to dial must not lose the stop: a dial that
+// cleared the flag itself would then run its whole time-out, or connect.
+TEST(DialTest, ACancelThatComesBeforeTheDialIsKept) {
   Listener listener;
+  ASSERT_TRUE(ListenLoopback(listener, false));
+  Connection connection;
+  connection.Shutdown();
   std::wstring error;
-  ASSERT_TRUE(Listen(listener, 0, error)) << WideToUtf8(error);
+  EXPECT_FALSE(Dial(connection, L"127.0.0.1", listener.Port(), 3000, error));
+  EXPECT_EQ(error, L"Cancelled.");
+  EXPECT_FALSE(connection.IsOpen());
+  // The owner clears the flag when it means to dial again.
+  connection.SetClosing(false);
+  EXPECT_TRUE(Dial(connection, L"127.0.0.1", listener.Port(), 3000, error)) << WideToUtf8(error);
+}
+
+// A name server that never answers holds up neither a cancel nor the time-out; the dial lets go of
+// the lookup, which costs nothing more.
+TEST(DialTest, AResolverThatNeverAnswersHoldsNothingUp) {
+  enum class End { kCancel, kTimeout };
+  for (End end : {End::kCancel, End::kTimeout}) {
+    SCOPED_TRACE(end == End::kCancel ? "cancel" : "time-out");
+    testing::SilentResolver resolver;
+    auto connection = std::make_shared<Connection>();
+    std::wstring error;
+    const std::uint32_t timeoutMs = end == End::kCancel ? 60000 : 400;
+    const auto start = std::chrono::steady_clock::now();
+    auto dial = std::async(std::launch::async, [&] {
+      return Dial(*connection, L"relay.example", 7788, timeoutMs, error, resolver);
+    });
+    if (end == End::kCancel) {
+      std::this_thread::sleep_for(300ms);
+      ASSERT_EQ(dial.wait_for(0ms), std::future_status::timeout);
+      connection->Shutdown();
+    }
+    ASSERT_EQ(dial.wait_for(kHangGuard), std::future_status::ready);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(dial.get());
+    if (end == End::kCancel) {
+      EXPECT_EQ(error, L"Cancelled.");
+      EXPECT_LT(took, 1300ms);
+    } else {
+      EXPECT_EQ(error, FormatText(L"Cannot reach '%s': %s", L"relay.example",
+                                  sock::ResolverErrorText(sock::ResolverTryAgainError())));
+      EXPECT_GE(took, 400ms);
+    }
+    EXPECT_FALSE(connection->IsOpen());
+    EXPECT_EQ(resolver.Started(), 1u);
+    EXPECT_EQ(resolver.Abandoned(), 1u);
+  }
+}
+
+TEST(DialTest, WaitsForASlowResolverAndConnects) {
+  Listener listener;
+  ASSERT_TRUE(ListenLoopback(listener, false));
+  testing::SlowLoopbackResolver resolver(250ms);
+  Connection connection;
+  std::wstring error;
+  EXPECT_TRUE(Dial(connection, L"host.example", listener.Port(), 3000, error, resolver)) << WideToUtf8(error);
+  EXPECT_TRUE(connection.IsOpen());
+}
+
+// A blocking lookup that returns only once the test opens the gate.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      open = true;
+    }
+    opened.notify_all();
+  }
+};
+
+TEST(NameResolverTest, NumbersAnswerAtOnceAndStuckLookupsAreBounded) {
+  auto gate = std::make_shared<Gate>();
+  ThreadedNameResolver resolver(
+      [gate](const std::wstring&, std::uint16_t port, std::vector<sock::ResolvedAddress>& out) {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->opened.wait(lock, [&] { return gate->open; });
+        return sock::Resolve(L"127.0.0.1", port, true, out);
+      },
+      3);
+  std::vector<std::shared_ptr<NameLookup>> stuck;
+  for (int i = 0; i < 3; ++i) stuck.push_back(resolver.Start(L"stuck.example", 7788));
+  for (const auto& lookup : stuck) EXPECT_FALSE(lookup->WaitFor(50));
+
+  // Beyond the bound a name is refused at once, as a temporary failure; numbers need no worker.
+  const auto refused = resolver.Start(L"one-more.example", 7788);
+  ASSERT_TRUE(refused->WaitFor(0));
+  EXPECT_EQ(refused->error(), sock::ResolverTryAgainError());
+  for (const wchar_t* numeric : {L"127.0.0.1", L"::1"}) {
+    const auto lookup = resolver.Start(numeric, 7788);
+    ASSERT_TRUE(lookup->WaitFor(0)) << WideToUtf8(numeric);
+    EXPECT_EQ(lookup->error(), 0);
+    EXPECT_FALSE(lookup->addresses().empty());
+  }
+
+  gate->Open();
+  for (const auto& lookup : stuck) {
+    ASSERT_TRUE(lookup->WaitFor(10000));
+    EXPECT_EQ(lookup->error(), 0);
+    EXPECT_EQ(lookup->addresses().size(), 1u);
+  }
+  // Once the workers have returned, names are looked up again.
+  const auto deadline = std::chrono::steady_clock::now() + kHangGuard;
+  std::shared_ptr<NameLookup> next;
+  do {
+    next = resolver.Start(L"later.example", 7788);
+    ASSERT_TRUE(next->WaitFor(10000));
+  } while (next->error() != 0 && std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(next->error(), 0);
+}
+
+TEST(ListenTest, AcceptsOnLoopbackAndShowsPeersPlainly) {
+  Listener ipv4;
+  std::wstring error;
+  ASSERT_TRUE(Listen(ipv4, 0, error, ListenScope::kLoopback)) << WideToUtf8(error);
   EXPECT_TRUE(error.empty());
-  ASSERT_NE(listener.Port(), 0);
-  std::vector<std::pair<std::wstring, std::wstring>> peers{{L"127.0.0.1", L"127.0.0.1"}};
-  if (testing::HaveIpv6Loopback()) peers.push_back({L"::1", L"::1"});
-  for (const auto& [host, shown] : peers) {
+  ASSERT_NE(ipv4.Port(), 0);
+  Listener ipv6;
+  std::vector<std::pair<Listener*, std::wstring>> peers{{&ipv4, L"127.0.0.1"}};
+  if (testing::HaveIpv6Loopback() && ListenLoopback(ipv6, true)) peers.push_back({&ipv6, L"::1"});
+  for (const auto& [listener, host] : peers) {
     Connection dialed;
-    ASSERT_TRUE(Dial(dialed, host, listener.Port(), 5000, error)) << WideToUtf8(error);
+    ASSERT_TRUE(Dial(dialed, host, listener->Port(), 5000, error)) << WideToUtf8(error);
     sock::Handle accepted = sock::kInvalid;
     std::wstring address;
-    ASSERT_EQ(listener.Accept(accepted, address), Listener::AcceptResult::kAccepted);
+    ASSERT_EQ(listener->Accept(accepted, address), Listener::AcceptResult::kAccepted);
     Connection connection(accepted);
-    EXPECT_EQ(address, shown);
+    EXPECT_EQ(address, host);
     ASSERT_TRUE(dialed.SendFrame(5, 0, "hi", 2));
     FrameHeader header;
     std::vector<std::uint8_t> payload;
@@ -163,15 +260,42 @@ TEST(ListenTest, AcceptsBothFamiliesOnOneSocketAndShowsIpv4Plainly) {
   }
 }
 
-TEST(ListenTest, PortHeldElsewhereIsReportedAsInUse) {
+// Stopping a share and starting it again must work at once, while the old share's connections
+// still linger on the port; a second listener on the port is still refused.
+TEST(ListenTest, APortCanBeListenedOnAgainAtOnceButNeverTwice) {
   Listener first;
   std::wstring error;
-  ASSERT_TRUE(Listen(first, 0, error)) << WideToUtf8(error);
+  ASSERT_TRUE(Listen(first, 0, error, ListenScope::kLoopback)) << WideToUtf8(error);
+  const std::uint16_t port = first.Port();
+  {
+    Connection viewer;
+    ASSERT_TRUE(Dial(viewer, L"127.0.0.1", port, 5000, error)) << WideToUtf8(error);
+    sock::Handle socket = sock::kInvalid;
+    std::wstring address;
+    ASSERT_EQ(first.Accept(socket, address), Listener::AcceptResult::kAccepted);
+    Connection host(socket);
+    FrameHeader header;
+    std::vector<std::uint8_t> payload;
+    viewer.SetReceiveTimeout(5000);
+    host.SetReceiveTimeout(5000);
+    ASSERT_TRUE(host.SendFrame(5, 0, "picture", 7));
+    ASSERT_TRUE(viewer.ReceiveFrame(header, payload));
+    ASSERT_TRUE(viewer.SendFrame(6, 0, "pointer", 7));
+    ASSERT_TRUE(host.ReceiveFrame(header, payload));
+    // The host closes first, so its end of the connection waits out TIME_WAIT on the port.
+    host.Close();
+    EXPECT_FALSE(viewer.ReceiveFrame(header, payload));
+  }
+  first.Close();
+
+  Listener again;
+  EXPECT_TRUE(Listen(again, port, error, ListenScope::kLoopback)) << WideToUtf8(error);
+  EXPECT_TRUE(again.IsOpen());
   Listener second;
-  EXPECT_FALSE(Listen(second, first.Port(), error));
-  EXPECT_EQ(error, FormatText(L"Port %u is already in use. Pick a different port.", first.Port()));
+  EXPECT_FALSE(Listen(second, port, error, ListenScope::kLoopback));
+  EXPECT_EQ(error, FormatText(L"Port %u is already in use. Pick a different port.", port));
   EXPECT_FALSE(second.IsOpen());
-  EXPECT_TRUE(first.IsOpen());
+  EXPECT_TRUE(again.IsOpen());
 }
 
 // The host stops its accept loop by shutting the listener down, or closes it before joining.

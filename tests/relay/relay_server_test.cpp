@@ -1,87 +1,19 @@
 // The relay server over real loopback sockets, driven by the program's own connection code.
-#include "relay_server.h"
-
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "foundation/text.h"
-#include "net/connection.h"
-#include "net/dial.h"
-#include "net/picture_messages.h"
-#include "net/relay_messages.h"
+#include "foundation/thread_cpu.h"
+#include "relay_server_fixture.h"
 
 namespace tvx::relay {
 namespace {
 
 using namespace std::chrono_literals;
-
-class RelayServerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    RelayOptions options;
-    options.bind = "127.0.0.1";
-    options.port = 0;
-    options.firstFrameTimeout = 400ms;
-    options.claimTimeout = 400ms;
-    server_ = std::make_unique<RelayServer>(io_, options);
-    std::string error;
-    ASSERT_TRUE(server_->Start(&error)) << error;
-    thread_ = std::thread([this] { io_.run(); });
-  }
-
-  void TearDown() override {
-    asio::post(io_, [this] { server_->Stop(); });
-    thread_.join();  // returns only once every connection has wound down
-    server_.reset();
-  }
-
-  std::unique_ptr<Connection> Open() {
-    auto connection = std::make_unique<Connection>();
-    std::wstring error;
-    EXPECT_TRUE(Dial(*connection, L"127.0.0.1", server_->port(), 2000, error)) << WideToUtf8(error);
-    connection->SetReceiveTimeout(3000);
-    return connection;
-  }
-
-  static Bytes Registration(const std::string& id) {
-    RelayRegistration registration;
-    registration.relayId = id;
-    registration.computerName = "DESK";
-    return Encode(registration);
-  }
-
-  static Hello ViewerHello(const std::string& relayId, std::uint8_t channel) {
-    Hello hello;
-    hello.channel = channel;
-    hello.nonce = 0x1122334455667788;
-    hello.code = "ABC123";
-    hello.name = "Ann";
-    hello.relayId = relayId;
-    return hello;
-  }
-
-  // Sends a frame and returns the answer's type and payload; false when the relay closed instead.
-  static bool Exchange(Connection& c, std::uint16_t type, const Bytes& payload, FrameHeader& header, Bytes& answer) {
-    EXPECT_TRUE(c.SendFrame(type, 0, payload.data(), static_cast<std::uint32_t>(payload.size())));
-    return c.ReceiveFrame(header, answer);
-  }
-
-  std::unique_ptr<Connection> RegisterHost(const std::string& id) {
-    auto host = Open();
-    FrameHeader header;
-    Bytes answer;
-    EXPECT_TRUE(Exchange(*host, msg::kRelayRegistration, Registration(id), header, answer));
-    EXPECT_EQ(header.type, msg::kRelayRegistered);
-    return host;
-  }
-
-  asio::io_context io_{1};
-  std::unique_ptr<RelayServer> server_;
-  std::thread thread_;
-};
 
 TEST_F(RelayServerTest, ViewerReachesHostThroughTicketAndDialBack) {
   auto host = RegisterHost("123456789");
@@ -209,6 +141,167 @@ TEST_F(RelayServerTest, BadOrSlowFirstFramesAndUnclaimedViewersAreDropped) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
   ASSERT_TRUE(host->ReceiveFrame(header, payload));
   EXPECT_EQ(header.type, msg::kRelayTicket);
+}
+
+// A registered host that takes nothing from its control link while viewers keep asking for it: the
+// relay holds at most its bound for it, then drops that link alone, with a log line. (A host that
+// still takes a trickle never stalls outright: the bound is what catches it.)
+TEST_F(RelayServerTest, HostThatNeverReadsIsDroppedWhileOthersGoOn) {
+  StopRelay();
+  RelayOptions options = TestOptions();
+  options.maxQueuedBytes = 2048;
+  StartRelay(options);
+  auto other = RegisterHost("200000002");
+  Session before = OpenSession(*other, "200000002");
+  auto deaf = RegisterHost("100000001");  // reads nothing from here on
+
+  // Each viewer costs the deaf host one ticket; the viewers themselves need not stay.
+  const wchar_t* const line = L"bytes wait to be sent to it and it does not read";
+  const Bytes hello = Encode(ViewerHello("100000001", kPictureChannel));
+  int viewers = 0;
+  while (!log_.Contains(line) && viewers < 5000) {
+    auto viewer = Open();
+    ASSERT_TRUE(Send(*viewer, msg::kHello, hello));
+    ++viewers;
+  }
+  ASSERT_TRUE(EventuallyOnRelay([&] { return log_.Contains(line); })) << viewers << " viewers asked for the host";
+  EXPECT_TRUE(EventuallyOnRelay([&] { return server_->hostsSharing() == 1; }));
+  EXPECT_TRUE(log_.Contains(L"Host 100000001 went away"));
+
+  // For its viewers the dropped host is gone; the other host and its session carry on.
+  auto late = Open();
+  FrameHeader header;
+  Bytes payload;
+  ASSERT_TRUE(Exchange(*late, msg::kHello, hello, header, payload));
+  EXPECT_EQ(header.type, msg::kRefusal);
+  const Bytes data(1000, 7);
+  ASSERT_TRUE(Send(*before.host, msg::kHeartbeat, data));
+  ASSERT_TRUE(before.viewer->ReceiveFrame(header, payload));
+  EXPECT_EQ(payload, data);
+  Session after = OpenSession(*other, "200000002");
+  ASSERT_TRUE(Send(*after.viewer, msg::kHeartbeat, data));
+  ASSERT_TRUE(after.host->ReceiveFrame(header, payload));
+  EXPECT_EQ(payload, data);
+}
+
+// A carried session whose viewer stops reading: the relay stops reading the host instead of
+// buffering for it, and lets the pair go once nothing has moved for the stall time.
+TEST_F(RelayServerTest, CarriedSessionWhoseViewerStopsReadingIsHeldBackThenDropped) {
+  StopRelay();
+  RelayOptions options = TestOptions();
+  options.writeStallTimeout = 300ms;
+  StartRelay(options);
+  auto control = RegisterHost("300000003");
+  Session other = OpenSession(*control, "300000003");
+  Session stuck = OpenSession(*control, "300000003");
+
+  std::atomic<std::uint64_t> sent{0};
+  std::thread streamer([&] {
+    const Bytes frame(1 << 20, 0x5A);
+    while (stuck.host->SendFrame(msg::kTileFrame, 0, frame.data(), static_cast<std::uint32_t>(frame.size()))) {
+      sent += frame.size();
+    }
+  });
+  const bool dropped = EventuallyOnRelay([&] { return server_->trackedConnections() == 3; }, 10000ms);
+  streamer.join();  // the relay closed the host's side too, or the send timed out
+  EXPECT_TRUE(dropped) << OnRelay([&] { return server_->trackedConnections(); }) << " connections left";
+  EXPECT_TRUE(log_.Contains(L"it has taken nothing it was sent for"));
+  // What the host got off its hands is what the sockets buffer, not what it could send.
+  EXPECT_LT(sent.load(), 128u << 20);
+
+  FrameHeader header;
+  Bytes payload;
+  const Bytes data(1000, 9);
+  ASSERT_TRUE(Send(*other.host, msg::kHeartbeat, data));
+  ASSERT_TRUE(other.viewer->ReceiveFrame(header, payload));
+  EXPECT_EQ(payload, data);
+}
+
+// A dial-back that claims its ticket and resets the connection before the relay has passed the
+// viewer's greeting on: the relay lets go of both sides.
+TEST_F(RelayServerTest, ClaimWhoseGreetingCannotBePassedOnReleasesBothSides) {
+  auto control = RegisterHost("400000004");
+  auto viewer = Open();
+  ASSERT_TRUE(Send(*viewer, msg::kHello, Encode(ViewerHello("400000004", kPictureChannel))));
+  FrameHeader header;
+  Bytes payload;
+  RelayTicket ticket;
+  ASSERT_TRUE(control->ReceiveFrame(header, payload));
+  ASSERT_TRUE(Decode(payload, ticket));
+
+  asio::io_context client;
+  asio::ip::tcp::socket dialBack(client);
+  dialBack.connect({asio::ip::make_address("127.0.0.1"), server_->port()});
+  ASSERT_TRUE(EventuallyOnRelay([&] { return server_->trackedConnections() == 3; }));
+
+  // Hold the relay's thread while the claim and the reset arrive, so that it reads the claim from
+  // a connection that is already gone.
+  std::promise<void> held, release;
+  std::shared_future<void> released = release.get_future().share();
+  asio::post(*io_, [&held, released] {
+    held.set_value();
+    released.wait();
+  });
+  held.get_future().wait();
+  const Bytes claim = Encode(ticket);
+  Bytes frame(kFrameHeaderSize);
+  WriteFrameHeader(FrameHeader{kFrameMagic, msg::kRelayTicketClaim, 0, static_cast<std::uint32_t>(claim.size())},
+                   frame.data());
+  frame.insert(frame.end(), claim.begin(), claim.end());
+  asio::write(dialBack, asio::buffer(frame));
+  dialBack.set_option(asio::socket_base::linger(true, 0));
+  dialBack.close();
+  release.set_value();
+
+  EXPECT_TRUE(EventuallyOnRelay([&] { return server_->trackedConnections() == 1; }))
+      << "the control link alone should be left, not " << OnRelay([&] { return server_->trackedConnections(); });
+  EXPECT_TRUE(log_.Contains(L"could not be passed on"));
+  EXPECT_FALSE(viewer->ReceiveFrame(header, payload));
+}
+
+// While accepting fails as it does for a process out of descriptors, the relay pauses between
+// tries instead of spinning, serves the connections it has, and takes the waiting one once
+// accepting works again.
+TEST_F(RelayServerTest, FailingAcceptsArePacedWhileOpenConnectionsAreServed) {
+  std::atomic<bool> failing{false};
+  std::atomic<int> attempts{0};
+  StopRelay();
+  RelayOptions options = TestOptions();
+  options.firstFrameTimeout = 10000ms;  // the viewer below greets only after the failing second
+  options.acceptGate = [&]() -> asio::error_code {
+    if (!failing) return {};
+    ++attempts;
+    return asio::error::no_descriptors;
+  };
+  StartRelay(options);
+  auto host = RegisterHost("123456789");
+  auto viewer = Open();  // accepted now, greets later
+  ASSERT_TRUE(EventuallyOnRelay([&] { return server_->trackedConnections() == 2; }));
+
+  failing = true;
+  auto waiting = Open();  // queued at the listener
+  const std::int64_t cpuBefore = OnRelay([] { return ThreadCpuMicros(); });
+  std::this_thread::sleep_for(1000ms);
+  const std::int64_t cpuMicros = OnRelay([] { return ThreadCpuMicros(); }) - cpuBefore;
+  // 100, 200, 400 ms apart: a handful of tries in that second, not a spinning loop.
+  EXPECT_GE(attempts.load(), 2);
+  EXPECT_LE(attempts.load(), 6);
+  EXPECT_LT(cpuMicros, 200000);
+  const std::size_t lines = log_.Count(L"Cannot accept connections: ");
+  EXPECT_GE(lines, 1u);
+  EXPECT_LE(lines, 2u);
+
+  ASSERT_TRUE(Send(*viewer, msg::kHello, Encode(ViewerHello("123456789", kPictureChannel))));
+  FrameHeader header;
+  Bytes payload;
+  ASSERT_TRUE(host->ReceiveFrame(header, payload));
+  EXPECT_EQ(header.type, msg::kRelayTicket);
+
+  failing = false;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Exchange(*waiting, msg::kRelayStatus, {}, header, payload));
+  EXPECT_EQ(header.type, msg::kRelayStatus);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "fake_tile_decoder.h"
@@ -161,6 +162,78 @@ TEST(DecodePool, ManyFramesInARowAllLandAndAnEmptyFramebufferTakesNothing) {
   }
   pool.Stop();
   pool.Stop();
+}
+
+TEST(DecodePool, ATileDeclaringAHugePictureIsDroppedWithoutTakingItsMemory) {
+  testing::LogCapture capture;
+  std::atomic<std::size_t> peak{0};
+  DecodePool pool;
+  std::wstring error;
+  ASSERT_TRUE(pool.Start(2, [&](std::wstring&) { return std::make_unique<FakeTileDecoder>(nullptr, &peak); }, error));
+  Framebuffer fb;
+  fb.Resize(128, 128);
+  const std::vector<std::vector<std::uint8_t>> jpegs = {FakeJpeg(16384, 16384, 1, 1, 1), FakeJpeg(64, 64, 2, 2, 2),
+                                                        FakeJpeg(64, 64, 3, 3, 3), FakeJpeg(16384, 16384, 4, 4, 4)};
+  // Each decoder meets one huge tile and one good one, in either order.
+  EXPECT_EQ(pool.Apply(fb, Refs(jpegs, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}), 64, 64), 2u);
+  EXPECT_EQ(capture.Count(L"Dropping a tile claiming 16384x16384 (grid allows 64x64)"), 2u);
+  EXPECT_EQ(peak.load(), 64u * 64 * 3);  // the grid's tile size was the limit, not what the file claims
+}
+
+TEST(DecodePool, ScratchKeepsATilesWorthAndGivesBackWhatLargerTilesTook) {
+  struct Case {
+    std::uint32_t tile;
+    bool kept;
+  };
+  for (const Case c : {Case{128, true}, Case{256, true}, Case{1024, false}}) {
+    SCOPED_TRACE(c.tile);
+    DecodePool pool;
+    std::wstring error;
+    ASSERT_TRUE(pool.Start(2, FakeFactory(), error));
+    Framebuffer fb;
+    fb.Resize(c.tile * 2, c.tile);
+    const std::vector<std::vector<std::uint8_t>> jpegs = {FakeJpeg(c.tile, c.tile, 1, 1, 1),
+                                                          FakeJpeg(c.tile, c.tile, 2, 2, 2)};
+    ASSERT_EQ(pool.Apply(fb, Refs(jpegs, {{0, 0}, {1, 0}}), c.tile, c.tile), 2u);
+    for (std::size_t i = 0; i < pool.decoders(); ++i) {
+      const std::size_t held = pool.scratchCapacity(i);
+      EXPECT_LE(held, DecodePool::kKeptScratchBytes) << i;
+      EXPECT_EQ(held >= static_cast<std::size_t>(c.tile) * c.tile * 3, c.kept) << i;
+    }
+    auto lock = fb.Lock();
+    EXPECT_EQ(Pixel(fb, c.tile * 2 - 1, c.tile - 1)[0], 2);
+  }
+}
+
+TEST(DecodePool, ACellListedTwiceIsDecodedOnceFromItsLastEntry) {
+  std::vector<std::vector<std::uint8_t>> seen(3);
+  std::size_t next = 0;
+  std::mutex m;
+  DecodePool pool;
+  std::wstring error;
+  ASSERT_TRUE(pool.Start(3, [&](std::wstring&) {
+    std::lock_guard<std::mutex> lock(m);
+    return std::make_unique<FakeTileDecoder>(&seen[next++]);
+  }, error));
+  Framebuffer fb;
+  fb.Resize(48, 16);
+  // Cells (0,0) and (1,0) come three and two times; (2,0) once, in between.
+  const std::vector<std::vector<std::uint8_t>> jpegs = {
+      FakeJpeg(16, 16, 1, 0, 0), FakeJpeg(16, 16, 2, 0, 0), FakeJpeg(16, 16, 3, 0, 0),
+      FakeJpeg(16, 16, 4, 0, 0), FakeJpeg(16, 16, 5, 0, 0), FakeJpeg(16, 16, 6, 0, 0)};
+  const auto refs = Refs(jpegs, {{0, 0}, {1, 0}, {0, 0}, {2, 0}, {0, 0}, {1, 0}});
+  for (int frame = 0; frame < 50; ++frame) {  // and under ThreadSanitizer, no two writers of one cell
+    for (auto& s : seen) s.clear();
+    ASSERT_EQ(pool.Apply(fb, refs, 16, 16), 3u);
+    std::vector<std::uint8_t> all;
+    for (const auto& s : seen) all.insert(all.end(), s.begin(), s.end());
+    std::sort(all.begin(), all.end());
+    ASSERT_EQ(all, (std::vector<std::uint8_t>{4, 5, 6}));
+    auto lock = fb.Lock();
+    ASSERT_EQ(Pixel(fb, 5, 5)[0], 5);
+    ASSERT_EQ(Pixel(fb, 21, 5)[0], 6);
+    ASSERT_EQ(Pixel(fb, 37, 5)[0], 4);
+  }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class ScriptedHost {
  public:
   ScriptedHost() {
     std::wstring error;
-    ok_ = Listen(listener_, 0, error);
+    ok_ = Listen(listener_, 0, error, ListenScope::kLoopback);
     port_ = listener_.Port();
   }
   ~ScriptedHost() {

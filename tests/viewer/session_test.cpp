@@ -86,6 +86,7 @@ class SessionTest : public ::testing::Test {
     });
     ShareOptions options = base;
     options.port = 0;
+    options.listenOn = ListenScope::kLoopback;
     std::wstring error;
     ASSERT_TRUE(server_->Start(options, error)) << WideToUtf8(error);
   }

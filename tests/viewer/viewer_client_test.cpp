@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "fake_tile_decoder.h"
 #include "foundation/format.h"
 #include "net/pointer_messages.h"
 #include "scripted_host.h"
+#include "support/fake_resolvers.h"
 #include "support/log_capture.h"
+#include "support/silent_listener.h"
 
 namespace tvx {
 namespace {
@@ -275,6 +279,84 @@ TEST_F(ViewerClientTest, ASecondConnectWhileConnectingIsIgnored) {
   ASSERT_TRUE(pic);
   EXPECT_FALSE(host.Accept(300ms));
   EXPECT_EQ(events.Count(ClientEvent::Connecting), 1u);
+}
+
+// The window calls Stop on its one thread, so it must return at once whatever the other side does.
+// Generous bound: the waits inside are sliced at about 100 ms; before, these took 1 s (a goodbye to
+// a host that stopped reading), 6 s or for ever (a name server that never answers).
+TEST_F(ViewerClientTest, StopReturnsAtOnceWhateverThePeersDo) {
+  constexpr auto kQuickStop = 900ms;
+  enum class State { kResolving, kDialing, kGreeting, kHostStoppedReading };
+  const std::pair<State, const char*> states[] = {{State::kResolving, "resolving a name that never answers"},
+                                                  {State::kDialing, "dialing a host that drops packets"},
+                                                  {State::kGreeting, "greeted a host that stays silent"},
+                                                  {State::kHostStoppedReading, "streaming to a host that stopped reading"}};
+  for (const auto& [state, what] : states) {
+    SCOPED_TRACE(what);
+    client.reset();
+    events.Clear();
+    auto resolver = std::make_shared<testing::SilentResolver>();
+    testing::SilentListener silent;
+    // Only the name lookup goes to the resolver that never answers; addresses resolve as usual.
+    options.resolver = state == State::kResolving ? resolver : nullptr;
+    std::unique_ptr<Connection> silentPicture;
+    if (state == State::kResolving) {
+      MakeClient();
+      client->Connect(L"host.example", 7788, "", L"V", "");
+      events.WaitFor(ClientEvent::Connecting);
+      // Until the engine is really waiting for the lookup.
+      for (int i = 0; i < 100 && resolver->Started() == 0; ++i) std::this_thread::sleep_for(10ms);
+      ASSERT_EQ(resolver->Started(), 1u);
+    } else if (state == State::kDialing) {
+      if (!silent.full()) {
+        std::printf("skipped: this system answers connects beyond a full backlog\n");
+        continue;
+      }
+      MakeClient();
+      client->Connect(L"127.0.0.1", silent.port(), "", L"V", "");
+      events.WaitFor(ClientEvent::Connecting);
+      std::this_thread::sleep_for(300ms);
+    } else if (state == State::kGreeting) {
+      MakeClient();
+      client->Connect(L"127.0.0.1", host.port(), "", L"V", "");
+      Hello hello;
+      silentPicture = host.AcceptGreeted(hello);
+      ASSERT_TRUE(silentPicture);
+    } else {
+      Open(Describe(64, 64));
+      // The host reads nothing more from the pointer channel: far more than every buffer on the
+      // way holds, so the sender thread ends up blocked with the channel full.
+      for (int i = 0; i < 48; ++i) client->Send(msg::kClipboardText, Bytes(1 << 20, 0x41));
+      std::this_thread::sleep_for(1s);
+    }
+    EXPECT_EQ(client->IsConnected(), state == State::kHostStoppedReading);
+    const auto start = std::chrono::steady_clock::now();
+    client->Stop();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, kQuickStop) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_FALSE(client->IsConnecting());
+    if (state == State::kResolving) {
+      EXPECT_EQ(resolver->Abandoned(), 1u);
+    }
+    picture.reset();
+    pointer.reset();
+  }
+  options.resolver = nullptr;
+}
+
+// A stop that comes right after Connect, before the connect thread has begun to dial, is not lost.
+TEST_F(ViewerClientTest, AStopRightAfterConnectIsNeverLost) {
+  testing::SilentListener silent;
+  if (!silent.full()) GTEST_SKIP() << "this system answers connects beyond a full backlog";
+  options.dialTimeoutMs = 60000;
+  MakeClient();
+  for (int i = 0; i < 20; ++i) {
+    client->Connect(L"127.0.0.1", silent.port(), "", L"V", "");
+    const auto start = std::chrono::steady_clock::now();
+    client->Stop();
+    ASSERT_LT(std::chrono::steady_clock::now() - start, 2s) << "attempt " << i;
+  }
 }
 
 TEST_F(ViewerClientTest, AppliesTileFramesAndCountsEvenEmptyOnes) {

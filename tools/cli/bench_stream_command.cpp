@@ -16,6 +16,7 @@
 
 #include "cli_text.h"
 #include "commands.h"
+#include "jpeg_option.h"
 #include "foundation/clock.h"
 #include "foundation/com_apartment.h"
 #include "foundation/format.h"
@@ -36,7 +37,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: tavrix-cli bench stream [--seconds N] [--sizes LIST] [--workloads LIST] [--quality Q]\n"
-    "                               [--fps F] [--no-marker] [--json] [--verbose]\n"
+    "                               [--fps F] [--jpeg turbo|wic] [--no-marker] [--json] [--verbose]\n"
     "\n"
     "Runs a host and a viewer in this process, joined over 127.0.0.1, sharing a synthetic screen.\n"
     "For each size and workload it warms up until the viewer has the first picture and one more\n"
@@ -56,6 +57,8 @@ constexpr const char* kUsage =
     "  --workloads LIST   comma-separated: static, typing, scroll, video (default all)\n"
     "  --quality Q        JPEG quality 5 to 100 (default 62)\n"
     "  --fps F            the host's frame rate 1 to 75 (default 30)\n"
+    "  --jpeg turbo|wic   JPEG encoder and decoder: libjpeg-turbo (default) or the imaging\n"
+    "                     component's (Windows build)\n"
     "  --no-marker        no marker tile and no latency figures\n"
     "  --json             one JSON line per case instead of the table\n"
     "  --verbose          the engines' log on stderr (otherwise only warnings and errors)\n";
@@ -80,6 +83,7 @@ struct StreamOptions {
   std::vector<SyntheticWorkload> workloads;
   std::uint8_t quality = 62;
   std::uint8_t frameRate = 30;
+  JpegCodecChoice jpeg = JpegCodecChoice::Turbo;
   bool marker = true;
   bool json = false;
   bool verbose = false;
@@ -133,6 +137,9 @@ int ParseArgs(const Args& args, StreamOptions& o) {
     } else if (a == "--fps" && hasValue && ParseNumber(args[i + 1], 1, 75, n)) {
       o.frameRate = static_cast<std::uint8_t>(n);
       ++i;
+    } else if (a == "--jpeg") {
+      if (!ParseJpegOption("bench stream", hasValue, hasValue ? args[i + 1] : std::string(), o.jpeg)) return 2;
+      ++i;
     } else if (a == "--sizes" && hasValue) {
       sizes = args[++i];
     } else if (a == "--workloads" && hasValue) {
@@ -183,11 +190,11 @@ class CountingDecoder final : public JpegDecoder {
   CountingDecoder(std::unique_ptr<JpegDecoder> inner, std::shared_ptr<DecodeCounter> counter)
       : inner_(std::move(inner)), counter_(std::move(counter)) {}
 
-  bool Decode(const std::uint8_t* jpeg, std::size_t size, std::vector<std::uint8_t>& bgr, std::uint32_t& width,
-              std::uint32_t& height) override {
+  JpegDecodeResult Decode(const std::uint8_t* jpeg, std::size_t size, std::uint32_t maxWidth, std::uint32_t maxHeight,
+                          std::vector<std::uint8_t>& bgr, std::uint32_t& width, std::uint32_t& height) override {
     counter_->bytes += size;
     counter_->tiles += 1;
-    return inner_->Decode(jpeg, size, bgr, width, height);
+    return inner_->Decode(jpeg, size, maxWidth, maxHeight, bgr, width, height);
   }
 
  private:
@@ -339,6 +346,7 @@ bool RunCase(const StreamOptions& o, const ScreenSize& size, SyntheticWorkload w
   synthetic.waitWhenIdle = true;  // an unchanged screen makes the host wait, as a real one does
 
   ServerDependencies deps;
+  deps.encoderFactory = JpegEncoderFactoryFor(o.jpeg);
   const bool marker = o.marker;
   deps.makeCapture = [synthetic, log, marker] {
     std::unique_ptr<CaptureSource> source = std::make_unique<SyntheticSource>(synthetic);
@@ -357,7 +365,8 @@ bool RunCase(const StreamOptions& o, const ScreenSize& size, SyntheticWorkload w
 
   ShareOptions share;
   share.port = 0;
-  share.code = MakeAccessCode();  // the listener is open on every address while the case runs
+  share.listenOn = ListenScope::kLoopback;  // the viewer is in this process
+  share.code = MakeAccessCode();
   share.maxViewers = 1;
   share.quality = o.quality;
   share.frameRate = o.frameRate;
@@ -368,8 +377,9 @@ bool RunCase(const StreamOptions& o, const ScreenSize& size, SyntheticWorkload w
 
   auto counter = std::make_shared<DecodeCounter>();
   ViewerClient::Options viewerOptions;
-  viewerOptions.decoders = [counter](std::wstring& detail) -> std::unique_ptr<JpegDecoder> {
-    std::unique_ptr<JpegDecoder> inner = CreateJpegDecoder(detail);
+  viewerOptions.decoders = [counter, makeDecoder = JpegDecoderFactoryFor(o.jpeg)](
+                               std::wstring& detail) -> std::unique_ptr<JpegDecoder> {
+    std::unique_ptr<JpegDecoder> inner = makeDecoder(detail);
     if (!inner) return nullptr;
     return std::make_unique<CountingDecoder>(std::move(inner), counter);
   };
@@ -475,8 +485,9 @@ std::string JsonNumber(const std::optional<double>& value, int decimals) {
 }
 
 void PrintHeader(const StreamOptions& o) {
-  std::printf("bench stream: host and viewer over 127.0.0.1, %d s per case, quality %u, %u fps%s\n", o.seconds,
+  std::printf("bench stream: host and viewer over 127.0.0.1, %d s per case, quality %u, %u fps, %s%s\n", o.seconds,
               static_cast<unsigned>(o.quality), static_cast<unsigned>(o.frameRate),
+              o.jpeg == JpegCodecChoice::Wic ? "imaging component (wic)" : "libjpeg-turbo",
               o.marker ? "" : ", no marker tile");
   std::printf("%-10s %-8s %6s %8s %8s %7s %9s %9s %6s %6s %7s %7s %3s\n", "size", "workload", "fps", "kbit/s",
               "B/frame", "tiles/f", "host ms/f", "view ms/f", "host %", "view %", "lat med", "lat p95", "lvl");

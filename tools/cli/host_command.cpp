@@ -12,6 +12,7 @@
 #include "cli_text.h"
 #include "commands.h"
 #include "host_overlay.h"
+#include "jpeg_option.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -38,6 +39,7 @@ const char kHostUsage[] =
     "Exit code 0 after a clean stop, 1 when sharing could not start, 2 for wrong usage.\n"
     "\n"
     "  --port N              TCP port to listen on (default 7788; 0 picks a free one)\n"
+    "  --loopback            listen on 127.0.0.1 only (default: every address)\n"
     "  --code CODE           access code viewers must give (default: any code)\n"
     "  --max-viewers N       viewer limit, 1 to 8 (default 4)\n"
     "  --quality Q           JPEG quality 5 to 100 (default 62)\n"
@@ -60,7 +62,8 @@ const char kHostUsage[] =
     "                        home window does (Windows build, with a display)\n"
     "  --overlay-dump FILE   with --overlay: write the overlay's surface to FILE as a 32-bit BMP\n"
     "                        (premultiplied BGRA) at exit and whenever stdin gives the line 'dump'\n"
-    "                        (then prints {\"overlayDump\":FILE})\n";
+    "                        (then prints {\"overlayDump\":FILE})\n"
+    "  --jpeg turbo|wic      JPEG encoder: libjpeg-turbo (default) or the imaging component's (Windows)\n";
 
 std::atomic<bool> gStop{false};
 std::atomic<bool> gDumpRequested{false};
@@ -151,6 +154,7 @@ int RunHost(const Args& args) {
   bool logInput = !SystemInputInjects();
   bool overlay = false;
   std::string overlayDump;
+  JpegCodecChoice jpeg = JpegCodecChoice::Turbo;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -187,6 +191,8 @@ int RunHost(const Args& args) {
     } else if (arg == "--duration") {
       if (!numberArg(0, 86400 * 365)) return 2;
       durationSeconds = number;
+    } else if (arg == "--loopback") {
+      options.listenOn = ListenScope::kLoopback;
     } else if (arg == "--half") {
       options.halfResolution = true;
     } else if (arg == "--compress-colour") {
@@ -213,6 +219,9 @@ int RunHost(const Args& args) {
       }
       ++i;
       logInput = value == "log";
+    } else if (arg == "--jpeg") {
+      if (!ParseJpegOption("host", hasValue, value, jpeg)) return 2;
+      ++i;
     } else if (arg == "--shared-screens") {
       if (!hasValue || !ParseMask(value, options.allowedMonitors)) {
         std::fprintf(stderr, "tavrix-cli host: --shared-screens takes a mask from 0 to 0xFFFFFFFF\n");
@@ -277,6 +286,7 @@ int RunHost(const Args& args) {
   ComApartment apartment;
 
   ServerDependencies deps;
+  deps.encoderFactory = JpegEncoderFactoryFor(jpeg);
   if (synthetic) {
     deps.makeCapture = [syntheticOptions] {
       return std::make_unique<ScreenCapture>(std::make_unique<SyntheticSource>(syntheticOptions));

@@ -6,7 +6,7 @@
 // --trace FILE     append the interface trace (one JSON line per change of the widgets, screen
 //                  pixels; also TAVRIX_UI_TRACE=FILE) and, when the window closes, a line with its frame statistics
 // --settings FILE  restore the window placement from FILE and save it there when the window closes
-// --fault KIND     stand a failing device in front of the real one: the tenth present reports a
+// --fault KIND     stand a failing device in front of the real one: the third present reports a
 //                  removed device, or the first resize fails (the window must rebuild and go on)
 #include <windows.h>
 
@@ -44,7 +44,7 @@ class FailingDevice : public RenderDevice {
   void BeginDraw() override { real_->BeginDraw(); }
   DeviceResult EndDrawAndPresent() override {
     DeviceResult r = real_->EndDrawAndPresent();
-    if (fail_present_ && !failed_ && ++presents_ == 10) {
+    if (fail_present_ && !failed_ && ++presents_ == 3) {
       failed_ = true;
       return DeviceResult::DeviceRemoved;
     }
@@ -98,11 +98,13 @@ class GalleryWindow : public AppWindow {
     if (trace_path_.empty()) return;
     const FrameStats& stats = frame_stats();
     const std::wstring line = FormatText(
-        L"{\"window\":\"Tavrix widget gallery\",\"frames\":%lld,\"frameMicrosAvg\":%lld,\"frameMicrosMax\":%lld,"
-        L"\"renderGeneration\":%d,\"dpi\":%d}\n",
+        L"{\"window\":\"Tavrix widget gallery\",\"frames\":%lld,\"frameMicrosAvg\":%lld,\"frameMicrosMax\":%lld,\"frameMicrosMin\":%lld,"
+        L"\"presentMicrosTotal\":%lld,\"setupMicrosTotal\":%lld,\"renderGeneration\":%d,\"dpi\":%d}\n",
         static_cast<long long>(stats.frames),
         static_cast<long long>(stats.frames ? stats.total_micros / stats.frames : 0),
-        static_cast<long long>(stats.max_micros), render_generation(), dpi());
+        static_cast<long long>(stats.max_micros), static_cast<long long>(stats.min_micros),
+        static_cast<long long>(stats.present_micros),
+        static_cast<long long>(stats.setup_micros), render_generation(), dpi());
     if (FILE* f = _wfopen(trace_path_.c_str(), L"ab")) {
       const std::string utf8 = WideToUtf8(line);
       std::fwrite(utf8.data(), 1, utf8.size(), f);

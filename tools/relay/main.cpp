@@ -13,6 +13,7 @@
 #include "foundation/command_line.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
+#include "relay_descriptor_limit.h"
 #include "relay_server.h"
 
 namespace {
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     std::fwrite(line.data(), 1, line.size(), stderr);
   });
 
+  tvx::relay::RaiseDescriptorLimit();  // every connection is a descriptor
   asio::io_context io(1);
   tvx::relay::RelayServer server(io, options);
   std::string error;
