@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev                      # fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth                        # Windows build's tests and tools
-  xdotool x11-apps                              # the app check clicks and takes screenshots
+  x11-apps                                      # xwd: the app check's screenshots
   googletest libturbojpeg0-dev libjpeg62-turbo-dev libasio-dev
 )
 
