@@ -22,7 +22,7 @@ if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
   echo "No display here: Tavrix runs on the private X display $DISPLAY. To look at it:"
   echo "  xwd -display $DISPLAY -root -silent | convert xwd:- tavrix.png    (a screenshot)"
-  echo "  x11vnc -display $DISPLAY -localhost   (then a VNC viewer on localhost:5900)"
+  echo "  x11vnc -display $DISPLAY -localhost   (if x11vnc is installed; then a VNC viewer on localhost:5900)"
 fi
 # The prefix's wineserver keeps the display it starts with and outlives every program on purpose
 # (tests start faster); here nothing else uses it, so it goes when Tavrix ends, Ctrl+C included.
