@@ -5,10 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ git
-  python3                                       # the fuzzing script's seed generator
+  python3                                       # fuzzing seeds, the icon generator, the app check
   clang libclang-rt-14-dev                      # fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth                        # Windows build's tests and tools
+  x11-apps                                      # xwd: the app check's screenshots
   googletest libturbojpeg0-dev libjpeg62-turbo-dev libasio-dev
 )
 

@@ -38,4 +38,7 @@ scripts/control-check.sh build/windows build/native
 echo "== a viewer's drawings on the host's overlay"
 scripts/overlay-check.sh build/windows build/native
 
+echo "== tavrix.exe: window, tray, sharing and settings under Wine"
+scripts/app-check.sh build/windows build/native
+
 ctest --preset windows

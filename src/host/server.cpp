@@ -481,6 +481,16 @@ void Server::SetScreen(std::uint32_t index) {
   monitorChange_.store(1);
 }
 
+void Server::SetMaxViewers(std::int32_t maxViewers) {
+  std::lock_guard lock(settingsLock_);
+  options_.maxViewers = std::clamp<std::int32_t>(maxViewers, 1, 8);
+}
+
+void Server::SetDrawingLifetime(std::uint32_t lifetimeMs) {
+  std::lock_guard lock(settingsLock_);
+  options_.drawingLifetime = lifetimeMs;
+}
+
 void Server::SendClipboard(const std::string& utf8) {
   if (utf8.empty() || utf8.size() > kClipboardMaxBytes) return;
   {
@@ -534,6 +544,11 @@ bool Server::RelayReady() const { return relayLink_.Ready(); }
 ShareOptions Server::Options() const {
   std::lock_guard lock(settingsLock_);
   return options_;
+}
+
+Rect Server::CaptureRect() const {
+  std::lock_guard lock(descriptionLock_);
+  return pointerRect_;
 }
 
 const char* ServerEventName(ServerEvent event) {

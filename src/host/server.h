@@ -128,6 +128,10 @@ class Server {
   void SetPermissions(bool allowControl, bool shareClipboard, bool shareAudio);
   // Shares another monitor from the streaming loop's next turn.
   void SetScreen(std::uint32_t index);
+  // The viewer limit later admissions use (kept within 1..8), and how long new drawings stay (ms;
+  // 0 keeps them until cleared): the home window changes both while sharing.
+  void SetMaxViewers(std::int32_t maxViewers);
+  void SetDrawingLifetime(std::uint32_t lifetimeMs);
   // The monitors viewers may pick (bit i for monitor i). When the one shown is no longer among
   // them, the first of them is shown instead; every viewer gets the new list.
   void SetSharedScreens(std::uint32_t mask);
@@ -152,6 +156,9 @@ class Server {
   std::wstring RelayStatus() const;
   bool RelayReady() const;
   ShareOptions Options() const;
+  // The desktop rectangle of the monitor being captured (empty before the capture opened), where
+  // the overlay belongs.
+  Rect CaptureRect() const;
   // The viewers' pointers and drawings, for the overlay.
   AnnotationStore& annotations() { return *annotations_; }
 
