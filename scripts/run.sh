@@ -13,7 +13,8 @@ if [ $# -gt 0 ]; then
   cmake --build --preset windows --target tavrix-cli
   sh scripts/wine-prefix.sh
   trap 'wineserver -k 2>/dev/null || true' EXIT
-  exec wine build/windows/tools/cli/tavrix-cli.exe "$@"
+  wine build/windows/tools/cli/tavrix-cli.exe "$@"
+  exit
 fi
 
 cmake --build --preset windows --target tavrix tavrix-cli
