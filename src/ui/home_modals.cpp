@@ -60,58 +60,68 @@ const std::vector<std::wstring>& BuiltLines() {
 }
 }  // namespace
 
-void HomeView::DrawNobodyWatchingPrompt(ui::Surface& ui, float width, float height) {
+namespace {
+
+// What one of the two prompts says and offers.
+struct PromptContent {
+  float width, height;  // of the card, DIP
+  std::uint32_t colour;  // border and heading
+  std::wstring heading, body, small;
+  ui::WidgetId secondaryId;
+  const wchar_t* secondaryLabel;
+  ui::WidgetId primaryId;
+  const wchar_t* primaryLabel;
+};
+
+enum class PromptAnswer { None, Secondary, Primary };
+
+PromptAnswer DrawPrompt(ui::Surface& ui, float width, float height, const PromptContent& p) {
   const float s = ui.scale();
-  const std::uint32_t accent = ui.Colour(ThemeColour::Accent);
-  const UiRect card = PromptCard(ui, width, height, 420, 172, accent);
+  const UiRect card = PromptCard(ui, width, height, p.width, p.height, p.colour);
   const float left = card.left + 22 * s;
   const float right = card.right - 22 * s;
   float y = card.top + 22 * s;
-  ui.Text(home_.nobodyWatching().name + L" disconnected", UiRect{left, y, right, y + 28 * s}, TextStyle::Heading,
-          TextAlign::Left, accent);
+  ui.Text(p.heading, UiRect{left, y, right, y + 28 * s}, TextStyle::Heading, TextAlign::Left, p.colour);
   y += 30 * s;
-  ui.Text(L"Nobody is watching this screen now.", UiRect{left, y, right, y + 22 * s}, TextStyle::Body);
+  ui.Text(p.body, UiRect{left, y, right, y + 22 * s}, TextStyle::Body);
   y += 22 * s;
-  ui.Text(L"You are still sharing, so they can connect again.", UiRect{left, y, right, y + 20 * s},
-          TextStyle::SmallSecondary);
+  ui.Text(p.small, UiRect{left, y, right, y + 20 * s}, TextStyle::SmallSecondary);
   const float buttonTop = card.bottom - 22 * s - 34 * s;
   const float buttonWidth = 130 * s;
-  if (ui.Button(ids::kPromptStop, UiRect{right - 2 * buttonWidth - 10 * s, buttonTop, right - buttonWidth - 10 * s,
-                                       buttonTop + 34 * s},
-                L"Stop sharing")) {
-    home_.StopFromPrompt();
+  PromptAnswer answer = PromptAnswer::None;
+  if (ui.Button(p.secondaryId, UiRect{right - 2 * buttonWidth - 10 * s, buttonTop, right - buttonWidth - 10 * s,
+                                      buttonTop + 34 * s},
+                p.secondaryLabel)) {
+    answer = PromptAnswer::Secondary;
   }
-  if (ui.Button(ids::kPromptKeep, UiRect{right - buttonWidth, buttonTop, right, buttonTop + 34 * s}, L"Keep sharing",
+  if (ui.Button(p.primaryId, UiRect{right - buttonWidth, buttonTop, right, buttonTop + 34 * s}, p.primaryLabel,
                 true)) {
-    home_.KeepSharing();
+    answer = PromptAnswer::Primary;
   }
+  return answer;
+}
+
+}  // namespace
+
+void HomeView::DrawNobodyWatchingPrompt(ui::Surface& ui, float width, float height) {
+  const PromptAnswer answer =
+      DrawPrompt(ui, width, height,
+                 {420, 172, ui.Colour(ThemeColour::Accent), home_.nobodyWatching().name + L" disconnected",
+                  L"Nobody is watching this screen now.", L"You are still sharing, so they can connect again.",
+                  ids::kPromptStop, L"Stop sharing", ids::kPromptKeep, L"Keep sharing"});
+  if (answer == PromptAnswer::Secondary) home_.StopFromPrompt();
+  if (answer == PromptAnswer::Primary) home_.KeepSharing();
 }
 
 void HomeView::DrawControlPrompt(ui::Surface& ui, float width, float height) {
-  const float s = ui.scale();
-  const std::uint32_t warning = ui.Colour(ThemeColour::Warning);
-  const UiRect card = PromptCard(ui, width, height, 440, 196, warning);
-  const float left = card.left + 22 * s;
-  const float right = card.right - 22 * s;
-  float y = card.top + 22 * s;
-  ui.Text(L"Hand over the keyboard?", UiRect{left, y, right, y + 28 * s}, TextStyle::Heading, TextAlign::Left, warning);
-  y += 30 * s;
-  ui.Text(home_.controlRequest().name + L" is asking to use this PC's mouse and keyboard.",
-          UiRect{left, y, right, y + 22 * s}, TextStyle::Body);
-  y += 22 * s;
-  ui.Text(L"You can take it back at any time from the toggle underneath.", UiRect{left, y, right, y + 20 * s},
-          TextStyle::SmallSecondary);
-  const float buttonTop = card.bottom - 22 * s - 34 * s;
-  const float buttonWidth = 130 * s;
-  if (ui.Button(ids::kPromptDecline, UiRect{right - 2 * buttonWidth - 10 * s, buttonTop, right - buttonWidth - 10 * s,
-                                          buttonTop + 34 * s},
-                L"Not now")) {
-    home_.DeclineControl();
-  }
-  if (ui.Button(ids::kPromptAllow, UiRect{right - buttonWidth, buttonTop, right, buttonTop + 34 * s}, L"Allow control",
-                true)) {
-    home_.AllowControl();
-  }
+  const PromptAnswer answer =
+      DrawPrompt(ui, width, height,
+                 {440, 196, ui.Colour(ThemeColour::Warning), L"Hand over the keyboard?",
+                  home_.controlRequest().name + L" is asking to use this PC's mouse and keyboard.",
+                  L"You can take it back at any time from the toggle underneath.", ids::kPromptDecline, L"Not now",
+                  ids::kPromptAllow, L"Allow control"});
+  if (answer == PromptAnswer::Secondary) home_.DeclineControl();
+  if (answer == PromptAnswer::Primary) home_.AllowControl();
 }
 
 void HomeView::DrawAboutCard(ui::Surface& ui, float width, float height) {
