@@ -290,8 +290,9 @@ TEST(RelayLink, ATicketFloodIsServedByAFewThreadsAndABoundedQueue) {
   const std::size_t refused = log.Count(L"tickets are already waiting");
   EXPECT_GE(refused, atLeastRefused);
   EXPECT_LE(refused, flood - queue);
-  EXPECT_TRUE(log.Contains(FormatText(L"Relay ticket %llu refused: %u tickets are already waiting",
-                                      static_cast<unsigned long long>(flood), static_cast<unsigned>(queue))));
+  // Which tickets are refused depends on how soon the threads took theirs, but a refusal always
+  // finds the queue full.
+  EXPECT_EQ(log.Count(FormatText(L" refused: %u tickets are already waiting", static_cast<unsigned>(queue))), refused);
   {
     std::unique_lock lock(mutex);
     EXPECT_EQ(mostAtOnce, static_cast<int>(cap));
